@@ -1,0 +1,28 @@
+#pragma once
+// velkit sub-commands. Each command lives in its own file under kit/commands/
+// and registers itself with a file-scope VELKIT_COMMAND:
+//
+//   static int run_pack(int argc, char** argv);   // argv[0] is "pack"
+//   VELKIT_COMMAND(pack, "pack OUT.lcc [options] PATH...", "writes an archive", run_pack);
+//
+// A command returns the process exit status: 0 on success, 1 on any failure,
+// after printing a clear message that starts with "velkit: " on stderr.
+
+struct KitCommand {
+    const char* name;
+    const char* usage;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+struct KitCommandRegistrar {
+    explicit KitCommandRegistrar(const KitCommand& command);
+};
+
+#define VELKIT_COMMAND(id, usage, summary, function) \
+    static const KitCommandRegistrar velkit_command_##id({#id, usage, summary, function})
+
+// The registered commands, in registration order.
+int kit_command_count();
+const KitCommand& kit_command(int index);
+const KitCommand* find_kit_command(const char* name);

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+# Usage: scripts/install-deps.sh [group...]   (groups: build, windows; default build)
+set -euo pipefail
+
+build_packages=(
+  build-essential cmake pkg-config
+  zlib1g-dev libogg-dev libvorbis-dev libsdl2-dev
+  libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
+  libfreetype-dev libpng-dev libjpeg-dev libturbojpeg0-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-unfonts-core fonts-dejavu-core
+  xvfb xauth
+)
+windows_packages=(mingw-w64 libz-mingw-w64-dev libstb-dev wine64)
+
+groups=("$@")
+[ ${#groups[@]} -eq 0 ] && groups=(build)
+wanted=()
+for group in "${groups[@]}"; do
+  case "$group" in
+    build) wanted+=("${build_packages[@]}") ;;
+    windows) wanted+=("${windows_packages[@]}") ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 1 ;;
+  esac
+done
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+line="apt-get install -y --no-install-recommends ${missing[*]}"
+echo "install-deps: installing ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  runner=()
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+  runner=(sudo)
+else
+  echo "install-deps: missing packages; run as root:" >&2
+  echo "  apt-get update && $line" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${runner[@]}" apt-get update -qq
+"${runner[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
