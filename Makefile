@@ -14,6 +14,7 @@ $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
 build: deps $(BUILD)/CMakeCache.txt
+	@scripts/fetch-test-photos.sh $(BUILD)/testdata || echo "test photographs unavailable: photo tests will be skipped" >&2
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Puts the test photographs into DESTDIR/photos: the sample pictures that
+# Debian's python3-skimage package ships. The package is only downloaded and
+# unpacked into a temporary directory, never installed.
+# Usage: scripts/fetch-test-photos.sh DESTDIR
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 DESTDIR" >&2
+  exit 1
+fi
+dest="$1/photos"
+photos=(astronaut.png coffee.png chelsea.png motorcycle_left.png rocket.jpg hubble_deep_field.jpg)
+
+complete=1
+for photo in "${photos[@]}"; do
+  [ -s "$dest/$photo" ] || complete=0
+done
+[ "$complete" -eq 1 ] && exit 0
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+(
+  cd "$work"
+  # A fresh machine may have no package lists yet.
+  apt-get download python3-skimage >/dev/null 2>&1 ||
+    { apt-get update -qq >/dev/null 2>&1 && apt-get download python3-skimage >/dev/null; }
+)
+deb=$(ls "$work"/python3-skimage_*.deb 2>/dev/null | head -n 1)
+if [ -z "$deb" ]; then
+  echo "fetch-test-photos: could not download python3-skimage" >&2
+  exit 1
+fi
+dpkg -x "$deb" "$work/root"
+
+mkdir -p "$dest"
+for photo in "${photos[@]}"; do
+  found=$(find "$work/root" -path "*skimage/data/$photo" -print -quit)
+  if [ -z "$found" ]; then
+    echo "fetch-test-photos: $photo is not in the package" >&2
+    exit 1
+  fi
+  cp "$found" "$dest/$photo"
+done
+echo "fetch-test-photos: photographs in $dest"
