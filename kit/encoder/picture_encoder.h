@@ -1,0 +1,35 @@
+#pragma once
+// Encoder for the show's picture files (".wmj"): YCoCg-R colour planes, a
+// forward lapped transform with a second-level DCT of the block averages,
+// quantisation with the player's fixed steps (luma quality 20, chroma 70) and
+// the bit-plane run-length coder that the player's PictureDecoder reads.
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "kit/image/rgb_image.h"
+
+struct EncoderOptions {
+    // A coefficient is coded as zero when its magnitude is below
+    // deadZone * step. The decoder reconstructs the first nonzero level at
+    // 1.5 steps, so 0.75 is the distortion-minimising threshold; larger values
+    // trade a little quality for a smaller file.
+    double deadZone = 0.75;
+    // Further levels are chosen by rounding |c| / step - 0.5 with this bias:
+    // 0.5 rounds to the nearest reconstruction point, smaller values favour
+    // the lower level (cheaper to code).
+    double roundingBias = 0.5;
+    // Drop a lone +-1 coefficient of a block whose other coefficients (block
+    // average excluded) are all zero: it costs a run code of its own and
+    // rarely matters to the eye.
+    bool zeroIsolated = false;
+};
+
+// Whether the player can decode a picture of this size: width and height
+// multiples of 64, at least 64, height not above width, width below 2^15.
+bool pictureSizeEncodable(int width, int height);
+
+// Encodes the picture into the bytes of a picture file. Throws
+// std::invalid_argument when the size is not encodable or the pixel buffer
+// does not match it.
+std::vector<uint8_t> encodePicture(const RgbImage& image, const EncoderOptions& options = EncoderOptions());
