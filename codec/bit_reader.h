@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+class Stream;
+
+// Reads a stream as one bit stream, most significant bit of each byte first.
+// The stream is read forward in blocks; bits past its end read as zero, and
+// pastEnd() tells whether any of them were consumed.
+class BitReader {
+public:
+    static const int32_t kBufferSize = 4096;
+
+    BitReader();
+
+    // Starts reading at the stream's current position.
+    void attach(Stream* stream);
+
+    // The next n bits (1 <= n <= 24), the first bit read being the most significant.
+    uint32_t readBits(int32_t n) {
+        if (count < n) topUp();
+        uint32_t value = uint32_t(word >> (64 - n));
+        word <<= n;
+        count -= n;
+        return value;
+    }
+
+    uint32_t readBit() {
+        if (count < 1) topUp();
+        uint32_t value = uint32_t(word >> 63);
+        word <<= 1;
+        count -= 1;
+        return value;
+    }
+
+    // Bits consumed since attach.
+    int64_t bitsConsumed() const { return (consumedBefore + position) * 8 - count; }
+    // Bytes the stream delivered since attach.
+    int64_t bytesDelivered() const { return delivered; }
+    // True when more bits were consumed than the stream held.
+    bool pastEnd() const { return bitsConsumed() > delivered * 8; }
+
+private:
+    void topUp();
+    void refill();
+
+    Stream* stream;
+    int32_t position;        // next byte of the buffer to enter the word
+    uint64_t word;           // the next count bits, left-aligned; the rest zero
+    int32_t count;
+    int64_t consumedBefore;  // bytes that left the buffer before the last refill
+    int64_t delivered;
+    bool streamEnded;
+    // Eight bytes of zeros behind the block keep every 8-byte load inside.
+    uint8_t buffer[kBufferSize + 8];
+};

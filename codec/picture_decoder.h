@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bit_reader.h"
+
+class Stream;
+
+// The outcome of one decode. Only `decoded` and `truncated` leave pixels in the
+// picture; the other results leave it empty (pixels null, size 0 x 0).
+enum class DecodeResult {
+    decoded,      // the whole picture was read from the stream
+    truncated,    // the stream ended early; the missing bits were read as zero
+    refused,      // the header is outside the limits the decoder supports
+    corrupt,      // the coded data is impossible (e.g. a run code beyond 24 bits)
+    outOfMemory   // an allocation failed
+};
+
+const char* decodeResultName(DecodeResult result);
+
+// Decoded pixels: rows top to bottom, no padding, three bytes per pixel in the
+// order blue, green, red.
+class PictureBuffer {
+public:
+    PictureBuffer();
+    ~PictureBuffer();
+    PictureBuffer(const PictureBuffer&) = delete;
+    PictureBuffer& operator=(const PictureBuffer&) = delete;
+
+    // Frees the current pixels and allocates width x height x 3 bytes (content
+    // undefined). Returns 1, or 0 when the allocation fails; the buffer is then empty.
+    int32_t resize(int32_t width, int32_t height);
+    void release();
+
+    uint8_t* pixels;
+    int32_t width;
+    int32_t height;
+};
+
+// Decodes one picture file from a stream positioned at its first byte. The
+// stream is only read forward and stays open. The decoder can be reused.
+class PictureDecoder {
+public:
+    // Largest picture accepted, in pixels (e.g. 8192 x 8192); larger headers are refused.
+    static const int64_t kMaxPixels = int64_t(1) << 26;
+
+    PictureDecoder();
+    ~PictureDecoder();
+    PictureDecoder(const PictureDecoder&) = delete;
+    PictureDecoder& operator=(const PictureDecoder&) = delete;
+
+    DecodeResult decode(Stream& stream, PictureBuffer& picture);
+    DecodeResult decode(Stream* stream, PictureBuffer& picture);
+
+    // True when a picture of this size can be decoded: both sides multiples of
+    // 64 and at least 64, height not above width, at most kMaxPixels.
+    static bool sizeSupported(int32_t width, int32_t height);
+
+    // The coefficient decoder: one plane of width x height values in the coded
+    // layout, from the current position of the bit reader. Returns false when
+    // the data is impossible (the plane then holds partial values).
+    bool decodePlaneCoefficients(int16_t* plane);
+
+    // Sets up the decoder for coefficient decoding of a width x height plane
+    // (allocates the group scratch); used by decode and by tests that feed the
+    // bit reader directly. Returns false when out of memory.
+    bool prepareCoefficientDecoding(int32_t width, int32_t height);
+
+    int16_t* planes[3];
+    int32_t width;
+    int32_t height;
+    BitReader reader;
+    int32_t zeroRun;        // n: zero coefficients still to skip before the pending value
+    int32_t riceParameter;  // k
+    int32_t pendingValue;   // 0, +d or -d
+
+private:
+    bool decodeGroup(int16_t* plane, int32_t first, int32_t end);
+    bool decodeRun(int32_t d);
+    bool significancePass(int32_t d);
+    void refinementPass(int32_t d);
+    void storeGroup(int16_t* plane, int32_t first);
+    void releasePlanes();
+    void releaseScratch();
+    DecodeResult fail(DecodeResult result, PictureBuffer& picture);
+
+    // A group's coefficients in visiting order (cells in scan order, each cell
+    // row by row), and one bit per coefficient telling whether it is nonzero;
+    // the bitmap lets a run skip zero coefficients a word at a time.
+    int16_t* groupValues;
+    uint64_t* significant;
+    int32_t groupSize;
+    int32_t groupWords;
+    bool runCodeInvalid;
+};
