@@ -1,0 +1,57 @@
+#include "codec/bit_reader.h"
+
+#include <cstring>
+
+#include "lib/stream.h"
+
+BitReader::BitReader()
+    : stream(nullptr), position(kBufferSize), word(0), count(0), consumedBefore(-kBufferSize),
+      delivered(0), streamEnded(true) {
+    std::memset(buffer, 0, sizeof buffer);
+}
+
+void BitReader::attach(Stream* source) {
+    stream = source;
+    streamEnded = source == nullptr;
+    delivered = 0;
+    word = 0;
+    count = 0;
+    // An empty buffer whose whole content counts as consumed before the start.
+    position = kBufferSize;
+    consumedBefore = -kBufferSize;
+    refill();
+    topUp();
+}
+
+// Moves the unread bytes to the front and fills the rest from the stream;
+// what the stream cannot deliver becomes zeros.
+void BitReader::refill() {
+    int32_t kept = kBufferSize - position;
+    std::memmove(buffer, buffer + position, size_t(kept));
+    consumedBefore += position;
+    position = 0;
+    int32_t filled = kept;
+    while (!streamEnded && filled < kBufferSize) {
+        int32_t got = stream->read(buffer + filled, kBufferSize - filled);
+        if (got <= 0 || got > kBufferSize - filled) {
+            streamEnded = true;
+            break;
+        }
+        filled += got;
+        delivered += got;
+    }
+    std::memset(buffer + filled, 0, size_t(kBufferSize + 8 - filled));
+}
+
+// Brings the word to 56 .. 63 valid bits with one 8-byte load.
+void BitReader::topUp() {
+    if (position > kBufferSize - 8) refill();
+    const uint8_t* p = buffer + position;
+    uint64_t bytes = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
+                     (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
+                     (uint64_t(p[6]) << 8) | uint64_t(p[7]);
+    word |= bytes >> count;
+    int32_t taken = (63 - count) >> 3;
+    position += taken;
+    count += taken * 8;
+}
