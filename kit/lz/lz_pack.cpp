@@ -1,0 +1,239 @@
+#include "kit/lz/lz_pack.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "kit/lz/lz_bit_writer.h"
+#include "kit/lz/match_finder.h"
+
+// The parse is optimal per block of positions under the exact bit costs of
+// every token, following the cheapest path's last offset for repeats.
+
+namespace {
+
+const uint32_t windowSize = 1u << 22;
+const uint32_t niceLength = 256;
+const uint32_t searchDepth = 64;
+const size_t blockPositions = 1 << 16;
+const uint32_t infinity = std::numeric_limits<uint32_t>::max();
+
+enum class Kind : uint8_t { Literal, Near, Short, Repeat, Match };
+
+// Bit costs of the tokens.
+const uint32_t literalBits = 1 + 8;
+const uint32_t nearBits = 3 + 4;
+const uint32_t shortBits = 3 + 8;
+
+uint32_t gammaBits(uint32_t value) {
+    return 2 * (31 - __builtin_clz(value));
+}
+
+// The unpacker adds this to a match's coded length, by offset range.
+uint32_t lengthBonus(uint32_t offset) {
+    if (offset >= 32000) return 2;
+    if (offset >= 1280) return 1;
+    if (offset < 128) return 2;
+    return 0;
+}
+
+uint32_t matchBits(uint32_t offset, uint32_t length) {
+    uint32_t bonus = lengthBonus(offset);
+    if (length < bonus + 2) return infinity;
+    return 2 + gammaBits((offset >> 8) + 3) + 8 + gammaBits(length - bonus);
+}
+
+uint32_t repeatBits(uint32_t length) {
+    return 2 + gammaBits(2) + gammaBits(length);
+}
+
+// Offset (1 to 15) of an equal byte just behind, 0 for a zero byte (which the
+// near token writes outright), -1 when the near token cannot produce it.
+int nearOffset(const uint8_t* data, size_t position) {
+    uint8_t value = data[position];
+    if (value == 0) return 0;
+    size_t limit = std::min<size_t>(15, position);
+    for (size_t offset = 1; offset <= limit; offset++) {
+        if (data[position - offset] == value) return static_cast<int>(offset);
+    }
+    return -1;
+}
+
+uint32_t commonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
+    size_t length = 0;
+    while (length < limit && a[length] == b[length]) length++;
+    return static_cast<uint32_t>(length);
+}
+
+struct Node {
+    uint32_t price;   // bits from the block start
+    uint32_t repeat;  // last offset on the cheapest path here
+    uint32_t length;  // bytes produced by the token that ends here
+    uint32_t offset;
+    Kind kind;
+};
+
+struct Token {
+    Kind kind;
+    uint32_t length;
+    uint32_t offset;
+};
+
+class Parser {
+public:
+    Parser(const uint8_t* data, size_t size)
+        : data_(data), size_(size), finder_(data, size, windowSize, niceLength, searchDepth),
+          matches_(niceLength + 2), nodes_(blockPositions + 1) {}
+
+    // Appends the tokens for positions [start, end) and returns the last
+    // offset after them.
+    uint32_t parseBlock(size_t start, size_t end, uint32_t repeat, std::vector<Token>& tokens);
+
+    void skip(size_t position) { finder_.skip(position); }
+
+private:
+    void relax(size_t index, uint32_t price, Kind kind, uint32_t length, uint32_t offset, uint32_t repeat) {
+        Node& node = nodes_[index];
+        if (price < node.price) node = {price, repeat, length, offset, kind};
+    }
+
+    const uint8_t* data_;
+    size_t size_;
+    MatchFinder finder_;
+    std::vector<LzMatch> matches_;
+    std::vector<Node> nodes_;
+};
+
+uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vector<Token>& tokens) {
+    size_t span = end - start;
+    for (size_t k = 0; k <= span; k++) nodes_[k].price = infinity;
+    nodes_[0] = {0, repeat, 0, 0, Kind::Literal};
+
+    size_t position = start;
+    while (position < end) {
+        size_t k = position - start;
+        const Node here = nodes_[k];
+        size_t available = end - position;
+        const uint8_t* current = data_ + position;
+
+        relax(k + 1, here.price + literalBits, Kind::Literal, 1, 0, here.repeat);
+        int near = nearOffset(data_, position);
+        if (near >= 0) relax(k + 1, here.price + nearBits, Kind::Near, 1, near, here.repeat);
+
+        uint32_t repeatLength = 0;
+        if (here.repeat != 0 && here.repeat <= position) {
+            repeatLength = commonLength(current, current - here.repeat, available);
+        }
+        size_t count = finder_.findMatches(position, matches_.data());
+
+        // A long match is taken whole: the positions inside it are not worth
+        // pricing and are only entered into the match finder.
+        uint32_t jump = 0;
+        if (repeatLength >= niceLength) {
+            jump = repeatLength;
+            relax(k + jump, here.price + repeatBits(jump), Kind::Repeat, jump, here.repeat, here.repeat);
+        } else if (count > 0 && matches_[count - 1].length >= niceLength) {
+            uint32_t offset = matches_[count - 1].offset;
+            jump = commonLength(current, current - offset, available);
+            relax(k + jump, here.price + matchBits(offset, jump), Kind::Match, jump, offset, offset);
+        }
+        if (jump > 0) {
+            for (size_t skipped = position + 1; skipped < position + jump; skipped++) finder_.skip(skipped);
+            position += jump;
+            continue;
+        }
+
+        for (uint32_t length = 2; length <= repeatLength; length++) {
+            relax(k + length, here.price + repeatBits(length), Kind::Repeat, length, here.repeat, here.repeat);
+        }
+        uint32_t covered = 1;
+        for (size_t m = 0; m < count; m++) {
+            uint32_t offset = matches_[m].offset;
+            uint32_t top = static_cast<uint32_t>(std::min<size_t>(matches_[m].length, available));
+            for (uint32_t length = covered + 1; length <= top; length++) {
+                if (offset < 128 && length <= 3) {
+                    relax(k + length, here.price + shortBits, Kind::Short, length, offset, offset);
+                } else {
+                    uint32_t bits = matchBits(offset, length);
+                    if (bits != infinity) relax(k + length, here.price + bits, Kind::Match, length, offset, offset);
+                }
+            }
+            covered = std::max(covered, top);
+        }
+        position++;
+    }
+
+    size_t first = tokens.size();
+    for (size_t k = span; k > 0; k -= nodes_[k].length) {
+        const Node& node = nodes_[k];
+        tokens.push_back({node.kind, node.length, node.offset});
+    }
+    std::reverse(tokens.begin() + first, tokens.end());
+    return nodes_[span].repeat;
+}
+
+void writeToken(LzBitWriter& writer, const Token& token, const uint8_t* data, size_t position) {
+    switch (token.kind) {
+    case Kind::Literal:
+        writer.bit(0);
+        writer.byte(data[position]);
+        break;
+    case Kind::Near:
+        writer.bit(1);
+        writer.bit(1);
+        writer.bit(1);
+        for (int i = 3; i >= 0; i--) writer.bit((token.offset >> i) & 1);
+        break;
+    case Kind::Short:
+        writer.bit(1);
+        writer.bit(1);
+        writer.bit(0);
+        writer.byte(static_cast<uint8_t>((token.offset << 1) | (token.length - 2)));
+        break;
+    case Kind::Repeat:
+        writer.bit(1);
+        writer.bit(0);
+        writer.gamma(2);
+        writer.gamma(token.length);
+        break;
+    case Kind::Match:
+        writer.bit(1);
+        writer.bit(0);
+        writer.gamma((token.offset >> 8) + 3);
+        writer.byte(static_cast<uint8_t>(token.offset & 0xFF));
+        writer.gamma(token.length - lengthBonus(token.offset));
+        break;
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> lzPack(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> out;
+    if (size == 0) return out;
+    out.reserve(size + size / 8 + 16);
+    LzBitWriter writer(out);
+    writer.byte(data[0]);  // the unpacker copies the first byte as it is
+
+    Parser parser(data, size);
+    parser.skip(0);
+    std::vector<Token> tokens;
+    uint32_t repeat = 0;
+    for (size_t start = 1; start < size;) {
+        size_t end = std::min(size, start + blockPositions);
+        tokens.clear();
+        repeat = parser.parseBlock(start, end, repeat, tokens);
+        size_t position = start;
+        for (const Token& token : tokens) {
+            writeToken(writer, token, data, position);
+            position += token.length;
+        }
+        start = end;
+    }
+
+    // The end marker: a short match with offset 0.
+    writer.bit(1);
+    writer.bit(1);
+    writer.bit(0);
+    writer.byte(0);
+    return out;
+}
