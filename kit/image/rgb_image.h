@@ -1,6 +1,7 @@
 #pragma once
 // An 8-bit RGB picture in memory, the kit's common currency between picture
 // files, the scaler and the picture encoder.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
