@@ -64,9 +64,6 @@ void free_font_definition(FontDefinition* definition);
 // an allocation fails.
 bool parse_font_definition(const uint8_t* bytes, size_t size, FontDefinition* definition);
 
-// Whether glyph `index` of a parsed definition may be drawn.
-bool font_glyph_usable(const FontDefinition& definition, uint32_t index);
-
 class UnicodeFont {
 public:
     // Loads the family `name`: "data/fonts/" + name + ".def" and its pages.
