@@ -1,0 +1,15 @@
+#pragma once
+// Objective picture quality: peak signal-to-noise ratios between two pictures
+// of the same size.
+#include "kit/image/rgb_image.h"
+
+// PSNR in dB of the luma (BT.601 weights 0.299, 0.587, 0.114, computed
+// without rounding) of b against a. Identical pictures give +infinity.
+// Throws std::invalid_argument when the sizes differ.
+double lumaPsnr(const RgbImage& a, const RgbImage& b);
+
+// PSNR in dB over all three colour channels.
+double rgbPsnr(const RgbImage& a, const RgbImage& b);
+
+// PSNR of a mean squared error on 8-bit samples.
+double psnrFromMse(double mse);
