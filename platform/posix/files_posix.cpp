@@ -79,6 +79,7 @@ PlatformFileHandle platformOpenFile(const char* name, int access, int dispositio
     }
     flags |= O_CLOEXEC;
     std::string path = platformResolvePath(name, create);
+    if (path.empty()) return kInvalidFileHandle;
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) return kInvalidFileHandle;
     struct stat info;

@@ -1,32 +1,97 @@
 #include "platform/posix/path_posix.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
+#include <time.h>
 
+#include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
+
+// Looking a name up without regard to case means reading directories. The
+// show opens many names that are not on disk (archive members), so listings
+// are cached per directory (by device and inode, so a change of working
+// directory cannot confuse them) and reread when the directory changes.
+//
+// A directory's modification time has the granularity of the system's coarse
+// clock, so a change made shortly after a listing was read may leave it
+// unchanged. A listing is therefore trusted only when it was read at least two
+// seconds after the directory's last modification; any later change then
+// gives a different time stamp.
 
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
+std::string lowerAscii(const std::string& text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
 }
 
-// The entry of `directory` equal to `component` without regard to case; the
-// smallest such name when several differ only in case; empty when none.
-std::string findCaseless(const std::string& directory, const std::string& component) {
-    std::string found;
-    DIR* handle = opendir(directory.empty() ? "." : directory.c_str());
-    if (!handle) return found;
+struct Listing {
+    struct timespec modified;
+    struct timespec changed;
+    struct timespec scanned;
+    std::unordered_set<std::string> names;
+    std::unordered_map<std::string, std::string> byLowerName;  // the smallest of like names
+};
+
+using DirectoryKey = std::pair<dev_t, ino_t>;
+
+std::map<DirectoryKey, std::unique_ptr<Listing>>& listings() {
+    static std::map<DirectoryKey, std::unique_ptr<Listing>> cache;
+    return cache;
+}
+
+constexpr size_t kMaxCachedDirectories = 256;
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool trusted(const Listing& listing, const struct stat& info) {
+    if (!sameTime(listing.modified, info.st_mtim) || !sameTime(listing.changed, info.st_ctim)) return false;
+    return listing.scanned.tv_sec - 2 > info.st_mtim.tv_sec && listing.scanned.tv_sec - 2 > info.st_ctim.tv_sec;
+}
+
+// The listing of `directory`, read again when it may have changed; null when
+// it is not a readable directory.
+const Listing* listDirectory(const std::string& directory) {
+    const char* path = directory.empty() ? "." : directory.c_str();
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+    DirectoryKey key(info.st_dev, info.st_ino);
+    auto found = listings().find(key);
+    if (found != listings().end() && trusted(*found->second, info)) return found->second.get();
+
+    auto listing = std::make_unique<Listing>();
+    clock_gettime(CLOCK_REALTIME, &listing->scanned);
+    DIR* handle = opendir(path);
+    if (!handle) return nullptr;
     while (struct dirent* entry = readdir(handle)) {
-        if (strcasecmp(entry->d_name, component.c_str()) == 0 && (found.empty() || found > entry->d_name)) {
-            found = entry->d_name;
+        std::string name(entry->d_name);
+        if (name == "." || name == "..") continue;
+        std::string lower = lowerAscii(name);
+        auto like = listing->byLowerName.find(lower);
+        if (like == listing->byLowerName.end()) {
+            listing->byLowerName.emplace(lower, name);
+        } else if (name < like->second) {
+            like->second = name;
         }
+        listing->names.insert(std::move(name));
     }
     closedir(handle);
-    return found;
+    listing->modified = info.st_mtim;
+    listing->changed = info.st_ctim;
+    if (listings().size() >= kMaxCachedDirectories) listings().clear();
+    const Listing* result = listing.get();
+    listings()[key] = std::move(listing);
+    return result;
 }
 
 }  // namespace
@@ -36,7 +101,7 @@ std::string platformResolvePath(const char* name, bool forCreate) {
     for (char& c : path) {
         if (c == '\\') c = '/';
     }
-    if (path.empty() || exists(path)) return path;
+    if (path.empty()) return path;
 
     std::vector<std::string> components;
     size_t start = 0;
@@ -49,23 +114,29 @@ std::string platformResolvePath(const char* name, bool forCreate) {
     std::string resolved = path[0] == '/' ? "/" : "";
     for (size_t i = 0; i < components.size(); ++i) {
         const std::string& component = components[i];
+        bool last = i + 1 == components.size();
         if (component.empty() || component == "." || component == "..") {
-            if (!component.empty()) resolved += component + "/";
+            if (!component.empty()) resolved += last ? component : component + "/";
             continue;
         }
-        std::string candidate = resolved + component;
-        if (!exists(candidate)) {
-            std::string match = findCaseless(resolved, component);
-            if (match.empty()) {
-                // A new file keeps its given name in the matched directory;
-                // otherwise the system reports the missing name.
-                bool last = i + 1 == components.size();
-                return last && forCreate ? candidate : path;
+        const Listing* listing = listDirectory(resolved);
+        // Not a directory we can read: let the system judge the name as given.
+        if (!listing) return path;
+        std::string match;
+        if (listing->names.count(component)) {
+            match = component;  // the exact name comes first
+        } else {
+            auto like = listing->byLowerName.find(lowerAscii(component));
+            if (like != listing->byLowerName.end()) {
+                match = like->second;
+            } else if (last && forCreate) {
+                match = component;  // a new file keeps its given name
+            } else {
+                return std::string();  // nothing of that name
             }
-            candidate = resolved + match;
         }
-        resolved = candidate;
-        if (i + 1 < components.size()) resolved += "/";
+        resolved += match;
+        if (!last) resolved += "/";
     }
     return resolved;
 }

@@ -5,5 +5,6 @@
 #include <string>
 
 // The path to hand to the system for `name`. With `forCreate`, a last
-// component that matches nothing is kept as given so that it can be created.
+// component that matches nothing is kept as given so that it can be created;
+// otherwise a name that matches nothing gives an empty path.
 std::string platformResolvePath(const char* name, bool forCreate);
