@@ -1,0 +1,217 @@
+// Packer and unpacker together: every kind of data comes back unchanged, read
+// both by the unpacker and by an independent plain reading of the stream.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "kit/lz/lz_pack.h"
+#include "tests/lz/token_census.h"
+#include "tests/lz/unpack_guarded.h"
+
+namespace {
+
+std::vector<uint8_t> randomBytes(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> data(size);
+    for (auto& value : data) value = static_cast<uint8_t>(random());
+    return data;
+}
+
+std::vector<uint8_t> readFile(const std::filesystem::path& path, size_t limit) {
+    std::ifstream file(path, std::ios::binary);
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (data.size() > limit) data.resize(limit);
+    return data;
+}
+
+// The first file (in name order) under root with the extension, or empty.
+std::filesystem::path firstFile(const std::string& root, const std::string& extension) {
+    std::vector<std::filesystem::path> found;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file() && it->path().extension() == extension && it->file_size() > 4096) {
+            found.push_back(it->path());
+        }
+    }
+    if (found.empty()) return {};
+    return *std::min_element(found.begin(), found.end());
+}
+
+TokenCensus expectRoundTrip(const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> packed = lzPack(data.data(), data.size());
+    Unpacked unpacked = unpackGuarded(packed, data.size());
+    EXPECT_EQ(unpacked.result, LzResult::Complete);
+    EXPECT_EQ(unpacked.produced, static_cast<int32_t>(data.size()));
+    EXPECT_TRUE(unpacked.output == data);
+    if (data.empty()) return {};
+    TokenCensus census = takeCensus(packed);
+    EXPECT_TRUE(census.output == data);
+    return census;
+}
+
+TEST(LzRoundTrip, EmptyInputPacksToNothing) {
+    EXPECT_TRUE(lzPack(nullptr, 0).empty());
+    expectRoundTrip({});
+}
+
+TEST(LzRoundTrip, OneByteIsTheByteAndTheEndMarker) {
+    const uint8_t byte = 'L';
+    EXPECT_EQ(lzPack(&byte, 1), (std::vector<uint8_t>{'L', 0xC0, 0x00}));
+    expectRoundTrip({0});
+    expectRoundTrip({0xFF});
+}
+
+TEST(LzRoundTrip, ShortInputs) {
+    for (size_t size = 2; size < 40; size++) {
+        expectRoundTrip(randomBytes(size, static_cast<uint32_t>(size)));
+        expectRoundTrip(std::vector<uint8_t>(size, 'z'));
+    }
+}
+
+TEST(LzRoundTrip, RunsPackToAlmostNothing) {
+    std::vector<uint8_t> zeros(300000, 0);
+    EXPECT_LT(lzPack(zeros.data(), zeros.size()).size(), 64u);
+    expectRoundTrip(zeros);
+    std::vector<uint8_t> pattern;
+    for (int i = 0; i < 100000; i++) pattern.push_back("abc"[i % 3]);
+    EXPECT_LT(lzPack(pattern.data(), pattern.size()).size(), 64u);
+    expectRoundTrip(pattern);
+}
+
+TEST(LzRoundTrip, RandomDataGrowsByAtMostItsControlBits) {
+    std::vector<uint8_t> data = randomBytes(100000, 1);
+    std::vector<uint8_t> packed = lzPack(data.data(), data.size());
+    EXPECT_LE(packed.size(), data.size() + data.size() / 8 + 8);
+    expectRoundTrip(data);
+}
+
+TEST(LzRoundTrip, GeneratedText) {
+    const char* words[] = {"the ", "show ", "of ", "pictures ", "and ", "music ", "typed ", "caption ", "\n"};
+    std::mt19937 random(3);
+    std::vector<uint8_t> text;
+    while (text.size() < 200000) {
+        const char* word = words[random() % 9];
+        text.insert(text.end(), word, word + strlen(word));
+    }
+    std::vector<uint8_t> packed = lzPack(text.data(), text.size());
+    EXPECT_LT(packed.size(), text.size() / 3);
+    expectRoundTrip(text);
+}
+
+TEST(LzRoundTrip, StructuredBinary) {
+    std::vector<uint8_t> data;
+    for (uint32_t i = 0; i < 40000; i++) {
+        uint32_t values[2] = {i * 7, i * i};
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(values);
+        data.insert(data.end(), bytes, bytes + sizeof values);
+    }
+    expectRoundTrip(data);
+}
+
+TEST(LzRoundTrip, SixteenBitAudio) {
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 60000; i++) {
+        int16_t sample = static_cast<int16_t>(8000 * std::sin(i * 0.031) + 3000 * std::sin(i * 0.0071));
+        data.push_back(static_cast<uint8_t>(sample));
+        data.push_back(static_cast<uint8_t>(sample >> 8));
+    }
+    expectRoundTrip(data);
+}
+
+TEST(LzRoundTrip, RepeatsAtOffsetBoundaries) {
+    const size_t offsets[] = {1, 2, 15, 16, 127, 128, 129, 255, 256, 1279, 1280, 1281, 31999, 32000, 32001, 70000};
+    for (size_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        std::vector<uint8_t> data = randomBytes(offset, static_cast<uint32_t>(offset));
+        for (size_t length : {2, 3, 4, 5, 300}) {
+            for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
+            std::vector<uint8_t> noise = randomBytes(3, static_cast<uint32_t>(length));
+            data.insert(data.end(), noise.begin(), noise.end());
+        }
+        expectRoundTrip(data);
+    }
+}
+
+TEST(LzRoundTrip, LongRepeatFarBack) {
+    std::vector<uint8_t> data = randomBytes(50000, 11);
+    std::vector<uint8_t> middle = randomBytes(900000, 12);
+    std::vector<uint8_t> copy = data;
+    data.insert(data.end(), middle.begin(), middle.end());
+    data.insert(data.end(), copy.begin(), copy.end());
+    TokenCensus census = expectRoundTrip(data);
+    EXPECT_GT(census.matchesFar, 0u);
+}
+
+TEST(LzRoundTrip, TextFile) {
+    std::vector<uint8_t> data = readFile("/usr/share/common-licenses/GPL-3", 1 << 20);
+    if (data.empty()) GTEST_SKIP() << "no licence text";
+    EXPECT_LT(lzPack(data.data(), data.size()).size(), data.size() / 2);
+    expectRoundTrip(data);
+}
+
+TEST(LzRoundTrip, ProgramFile) {
+    std::vector<uint8_t> data = readFile("/bin/sh", 400000);
+    ASSERT_FALSE(data.empty());
+    expectRoundTrip(data);
+}
+
+TEST(LzRoundTrip, FontFile) {
+    std::filesystem::path path = firstFile("/usr/share/fonts", ".ttf");
+    if (path.empty()) GTEST_SKIP() << "no TrueType font";
+    expectRoundTrip(readFile(path, 400000));
+}
+
+TEST(LzRoundTrip, PictureFile) {
+    std::filesystem::path path = firstFile("/usr/share", ".png");
+    if (path.empty()) GTEST_SKIP() << "no PNG picture";
+    expectRoundTrip(readFile(path, 400000));
+}
+
+// Data made so that each token is the cheapest choice somewhere.
+TEST(LzRoundTrip, PackerUsesEveryTokenKind) {
+    std::vector<uint8_t> data = randomBytes(100, 21);
+    auto append = [&](const std::vector<uint8_t>& more) { data.insert(data.end(), more.begin(), more.end()); };
+    auto copyBack = [&](size_t offset, size_t length) {
+        for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
+    };
+    for (int round = 0; round < 20; round++) {
+        append(randomBytes(40000, 100 + round));  // literals, and distance for far matches
+        copyBack(60000, 30);                    // offset 32000 or more
+        append(randomBytes(5, 200 + round));
+        copyBack(5000, 20);                     // 1280 to 31999
+        append({0});                            // a lone zero byte
+        append(randomBytes(5, 300 + round));
+        copyBack(700, 12);                      // 128 to 1279
+        append(randomBytes(3, 400 + round));
+        copyBack(60, 9);                        // below 128
+        append(randomBytes(4, 500 + round));
+        copyBack(40, 2);                        // short match
+        append(randomBytes(2, 600 + round));
+        copyBack(6, 1);                         // single byte from close by
+        append(randomBytes(2, 700 + round));
+        // A record with one changed field: the match after it reuses the offset.
+        copyBack(3000, 16);
+        data.back() ^= 0x5A;
+        copyBack(3000, 16);
+    }
+    TokenCensus census = expectRoundTrip(data);
+    EXPECT_GT(census.literals, 0u);
+    EXPECT_GT(census.nearZero, 0u);
+    EXPECT_GT(census.nearCopy, 0u);
+    EXPECT_GT(census.shortMatches, 0u);
+    EXPECT_GT(census.repeats, 0u);
+    EXPECT_GT(census.matchesBelow128, 0u);
+    EXPECT_GT(census.matchesBelow1280, 0u);
+    EXPECT_GT(census.matchesBelow32000, 0u);
+    EXPECT_GT(census.matchesFar, 0u);
+}
+
+}  // namespace
