@@ -74,12 +74,17 @@ public:
     int32_t riceParameter;  // k
     int32_t pendingValue;   // 0, +d or -d
 
-private:
+    // The steps of the coefficient decoder. A group is decoded into a scratch
+    // array in visiting order and then stored into the plane; the passes work
+    // on that array. decodeRun and significancePass return false for a run
+    // code whose Rice parameter is above 23.
     bool decodeGroup(int16_t* plane, int32_t first, int32_t end);
     bool decodeRun(int32_t d);
     bool significancePass(int32_t d);
     void refinementPass(int32_t d);
     void storeGroup(int16_t* plane, int32_t first);
+
+private:
     void releasePlanes();
     void releaseScratch();
     DecodeResult fail(DecodeResult result, PictureBuffer& picture);
@@ -91,5 +96,4 @@ private:
     uint64_t* significant;
     int32_t groupSize;
     int32_t groupWords;
-    bool runCodeInvalid;
 };

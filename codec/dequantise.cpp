@@ -1,0 +1,101 @@
+#include "codec/dequantise.h"
+
+#include <emmintrin.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "codec/transpose.h"
+#include "lib/heap.h"
+
+Subband subbandOfIndex(int32_t i) {
+    if (i <= 0) return Subband{0, 0};
+    int32_t level = (31 - __builtin_clz(uint32_t(i))) / 2;  // 4^level <= i < 4^(level + 1)
+    int32_t b = 1 << level;
+    int32_t r = i - b * b;
+    int32_t quadrant = r / (b * b);
+    int32_t w = r % (b * b);
+    int32_t across = w % b;
+    int32_t down = w / b;
+    if (quadrant == 0) return Subband{b + across, down};
+    if (quadrant == 1) return Subband{across, b + down};
+    return Subband{b + across, b + down};
+}
+
+int32_t quantiserStep(int32_t u, int32_t v, int32_t quality) {
+    // The single-precision number nearest to 1/7, widened exactly.
+    const double s = double(0x1.24924ap-3f);
+    double vertical = std::pow(3.0, double(v) * s);
+    double horizontal = std::pow(3.0, double(u) * s);
+    return int32_t(std::trunc(vertical * horizontal * double(quality)));
+}
+
+namespace {
+
+// reconstructCoefficient on eight 16-bit lanes: the low 16 bits of
+// x * step +- step / 2 are those of the 16-bit product and sum.
+inline __m128i reconstructLanes(__m128i x, int32_t step) {
+    __m128i product = _mm_mullo_epi16(x, _mm_set1_epi16(int16_t(step)));
+    __m128i half = _mm_set1_epi16(int16_t(step >> 1));
+    __m128i zero = _mm_setzero_si128();
+    __m128i up = _mm_and_si128(_mm_cmpgt_epi16(x, zero), half);
+    __m128i down = _mm_and_si128(_mm_cmplt_epi16(x, zero), half);
+    return _mm_sub_epi16(_mm_add_epi16(product, up), down);
+}
+
+}  // namespace
+
+bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t quality) {
+    const int16_t* coded = *plane;
+    int16_t* blocks = static_cast<int16_t*>(heapAlloc(size_t(width) * size_t(height) * 2));
+    if (blocks == nullptr) return false;
+
+    int32_t steps[64];
+    for (int32_t i = 0; i < 64; ++i) steps[i] = quantiserStep(i % 8, i / 8, quality);
+    // Offsets into the coded plane: of the subband of each block coefficient,
+    // and of the area of each second-level coefficient.
+    size_t subbandOffset[64];
+    size_t areaOffset[64];
+    for (int32_t i = 0; i < 64; ++i) {
+        Subband sb = subbandOfIndex(i);
+        subbandOffset[i] = size_t(sb.row) * (height / 8) * size_t(width) + size_t(sb.column) * (width / 8);
+        areaOffset[i] = size_t(sb.row) * (height / 64) * size_t(width) + size_t(sb.column) * (width / 64);
+    }
+
+    // Eight neighbouring blocks at a time (one region's row of blocks): for each
+    // block row v, the eight coefficients u of the eight blocks come from eight
+    // subband rows and are transposed into the blocks' rows.
+    const int32_t blockColumns = width / 8;
+    for (int32_t by = 0; by < height / 8; ++by) {
+        const int16_t* codedRow = coded + size_t(by) * size_t(width);
+        const int16_t* averageRow = coded + size_t(by / 8) * size_t(width);
+        for (int32_t v = 0; v < 8; ++v) {
+            int16_t* out = blocks + (size_t(by) * 8 + size_t(v)) * size_t(width);
+            for (int32_t bx = 0; bx < blockColumns; bx += 8) {
+                __m128i lanes[8];
+                for (int32_t u = 0; u < 8; ++u) {
+                    int32_t i = 8 * v + u;
+                    if (i == 0) {
+                        alignas(16) int16_t averages[8];
+                        for (int32_t c = 0; c < 8; ++c) {
+                            int32_t j = 8 * (by % 8) + c;
+                            averages[c] = averageRow[areaOffset[j] + size_t(bx / 8)];
+                        }
+                        lanes[0] = reconstructLanes(_mm_load_si128(reinterpret_cast<const __m128i*>(averages)),
+                                                    quality);
+                    } else {
+                        const int16_t* source = codedRow + subbandOffset[i] + size_t(bx);
+                        lanes[u] = reconstructLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)),
+                                                    steps[i]);
+                    }
+                }
+                transpose8x8(lanes);
+                for (int32_t c = 0; c < 8; ++c)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size_t(bx + c) * 8), lanes[c]);
+            }
+        }
+    }
+    heapFree(*plane);
+    *plane = blocks;
+    return true;
+}

@@ -1,0 +1,122 @@
+#include "codec/picture_decoder.h"
+
+#include "codec/colour.h"
+#include "codec/dequantise.h"
+#include "codec/synthesis.h"
+#include "lib/heap.h"
+#include "lib/stream.h"
+
+const char* decodeResultName(DecodeResult result) {
+    switch (result) {
+        case DecodeResult::decoded: return "decoded";
+        case DecodeResult::truncated: return "truncated";
+        case DecodeResult::refused: return "refused";
+        case DecodeResult::corrupt: return "corrupt";
+        case DecodeResult::outOfMemory: return "out of memory";
+    }
+    return "unknown";
+}
+
+PictureBuffer::PictureBuffer() : pixels(nullptr), width(0), height(0) {}
+
+PictureBuffer::~PictureBuffer() { release(); }
+
+void PictureBuffer::release() {
+    heapFree(pixels);
+    pixels = nullptr;
+    width = 0;
+    height = 0;
+}
+
+int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
+    release();
+    if (newWidth <= 0 || newHeight <= 0) return 0;
+    pixels = static_cast<uint8_t*>(heapAlloc(size_t(newWidth) * size_t(newHeight) * 3));
+    if (pixels == nullptr) return 0;
+    width = newWidth;
+    height = newHeight;
+    return 1;
+}
+
+PictureDecoder::PictureDecoder()
+    : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
+      groupValues(nullptr), significant(nullptr), groupSize(0), groupWords(0) {}
+
+PictureDecoder::~PictureDecoder() {
+    releasePlanes();
+    releaseScratch();
+}
+
+bool PictureDecoder::sizeSupported(int32_t w, int32_t h) {
+    if (w < 64 || h < 64 || w % 64 != 0 || h % 64 != 0) return false;
+    // Rows are transformed through a buffer no taller than the picture is wide.
+    if (h > w) return false;
+    return int64_t(w) * int64_t(h) <= kMaxPixels;
+}
+
+void PictureDecoder::releasePlanes() {
+    for (int16_t*& plane : planes) {
+        heapFree(plane);
+        plane = nullptr;
+    }
+}
+
+void PictureDecoder::releaseScratch() {
+    heapFree(groupValues);
+    heapFree(significant);
+    groupValues = nullptr;
+    significant = nullptr;
+    groupSize = 0;
+    groupWords = 0;
+}
+
+DecodeResult PictureDecoder::fail(DecodeResult result, PictureBuffer& picture) {
+    releasePlanes();
+    releaseScratch();
+    picture.release();
+    reader.attach(nullptr);
+    return result;
+}
+
+DecodeResult PictureDecoder::decode(Stream* stream, PictureBuffer& picture) {
+    if (stream == nullptr) {
+        releasePlanes();
+        picture.release();
+        return DecodeResult::refused;
+    }
+    return decode(*stream, picture);
+}
+
+DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
+    releasePlanes();
+    picture.release();
+    reader.attach(&stream);
+    int32_t w = int32_t(reader.readBits(15));
+    int32_t h = int32_t(reader.readBits(15));
+    // A header that the stream does not hold in full is not a picture either.
+    if (reader.pastEnd() || !sizeSupported(w, h)) return fail(DecodeResult::refused, picture);
+
+    if (!prepareCoefficientDecoding(w, h)) return fail(DecodeResult::outOfMemory, picture);
+    const size_t planeBytes = size_t(w) * size_t(h) * sizeof(int16_t);
+    for (int16_t*& plane : planes) {
+        plane = static_cast<int16_t*>(heapAlloc(planeBytes));
+        if (plane == nullptr) return fail(DecodeResult::outOfMemory, picture);
+    }
+
+    for (int16_t* plane : planes)
+        if (!decodePlaneCoefficients(plane)) return fail(DecodeResult::corrupt, picture);
+    const bool truncated = reader.pastEnd();
+    releaseScratch();
+    reader.attach(nullptr);  // the stream is not touched after this point
+
+    static const int32_t qualities[3] = {20, 70, 70};
+    for (int32_t p = 0; p < 3; ++p)
+        if (!dequantisePlane(&planes[p], w, h, qualities[p])) return fail(DecodeResult::outOfMemory, picture);
+    for (int16_t* plane : planes)
+        if (!synthesizePlane(plane, w, h)) return fail(DecodeResult::outOfMemory, picture);
+
+    if (!picture.resize(w, h)) return fail(DecodeResult::outOfMemory, picture);
+    convertToBgr(planes[0], planes[1], planes[2], w * h, picture.pixels);
+    releasePlanes();
+    return truncated ? DecodeResult::truncated : DecodeResult::decoded;
+}

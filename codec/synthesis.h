@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+// The 8-point synthesis DCT (DCT-III) in place on values[0], values[stride],
+// ..., values[7 * stride], with the rounding points of the picture format.
+void idct8(float* values, int32_t stride);
+
+// One-dimensional lapped synthesis in place on n values (n a multiple of 8,
+// at least 8). scratch holds at least n + 4 floats.
+void synthesizeLine(int16_t* line, int32_t n, float* scratch);
+
+// Stage A alone: rebuilds the block averages of every 64 x 64 region.
+void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height);
+
+// The whole synthesis of a width x height plane in block layout: region
+// averages, then every column, then every row. Returns false when the scratch
+// memory cannot be allocated (the plane is then unchanged).
+bool synthesizePlane(int16_t* plane, int32_t width, int32_t height);
+
+// A float converted back to a plane value: nearest integer, ties to even, as a
+// 32-bit integer, of which the low 16 bits are kept.
+int16_t planeValueOf(float value);

@@ -1,0 +1,154 @@
+// The line synthesis on four lines at once. Every formula is the scalar one
+// (synthesizeLine) evaluated lane-wise with the same rounding points: double
+// precision in pairs of __m128d, single precision where a value is rounded.
+#include "codec/synthesis_lanes.h"
+
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "codec/synthesis_constants.h"
+#include "codec/transpose.h"
+#include "lib/heap.h"
+
+using namespace synthesis;
+
+namespace {
+
+struct D4 {
+    __m128d lo, hi;
+};
+
+inline D4 operator+(D4 a, D4 b) { return {_mm_add_pd(a.lo, b.lo), _mm_add_pd(a.hi, b.hi)}; }
+inline D4 operator-(D4 a, D4 b) { return {_mm_sub_pd(a.lo, b.lo), _mm_sub_pd(a.hi, b.hi)}; }
+inline D4 operator*(D4 a, __m128d c) { return {_mm_mul_pd(a.lo, c), _mm_mul_pd(a.hi, c)}; }
+
+inline __m128 toFloat(D4 a) { return _mm_movelh_ps(_mm_cvtpd_ps(a.lo), _mm_cvtpd_ps(a.hi)); }
+inline D4 toDouble(__m128 v) { return {_mm_cvtps_pd(v), _mm_cvtps_pd(_mm_movehl_ps(v, v))}; }
+inline D4 rounded(D4 a) { return {_mm_cvtps_pd(_mm_cvtpd_ps(a.lo)), _mm_cvtps_pd(_mm_cvtpd_ps(a.hi))}; }
+
+inline D4 load4(const int16_t* p) {
+    __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+    return {_mm_cvtepi32_pd(v), _mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xEE))};
+}
+
+// Nearest integer, ties to even, keeping the low 16 bits of each 32-bit lane.
+inline __m128i toPlane(__m128 v) {
+    __m128i i = _mm_cvtps_epi32(v);
+    i = _mm_srai_epi32(_mm_slli_epi32(i, 16), 16);
+    return _mm_packs_epi32(i, i);
+}
+
+inline void store4(int16_t* p, __m128 v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), toPlane(v)); }
+
+// Sample i of lane l is base[i * stride + l]; a holds n + 4 four-lane floats.
+void synthesizeLanes(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
+    const __m128d c4 = _mm_set1_pd(C4);
+    const __m128d half = _mm_set1_pd(0.5);
+    // x2h * RS == x2 * (RS / 2) exactly: both products are exact in double.
+    const __m128d rsHalf = _mm_set1_pd(double(RS) * 0.5);
+    const __m128d rcHalf = _mm_set1_pd(double(RC) * 0.5);
+    __m128* a = scratch + 2;
+    for (int32_t g = 0; g < n; g += 8) {
+        const int16_t* p = base + size_t(g) * stride;
+        const D4 x0 = load4(p), x1 = load4(p + stride), x2 = load4(p + 2 * stride);
+        const D4 x3 = load4(p + 3 * stride), x4 = load4(p + 4 * stride), x5 = load4(p + 5 * stride);
+        const D4 x6 = load4(p + 6 * stride), x7 = load4(p + 7 * stride);
+        const D4 e = rounded((x0 + x1) * c4);
+        const D4 dd = (x0 - x1) * c4;
+        const D4 E = x6 * rsHalf + x2 * rcHalf;
+        const D4 F = x6 * rcHalf - x2 * rsHalf;
+        const D4 G = rounded(x7 * rsHalf + x3 * rcHalf);
+        const D4 H = x7 * rcHalf - x3 * rsHalf;
+        const D4 x4h = x4 * half, x5h = x5 * half;
+        a[g] = toFloat(E + e);
+        a[g + 1] = toFloat(x4h + F);
+        a[g + 2] = toFloat(e - E);
+        a[g + 3] = toFloat(x4h - F);
+        a[g + 4] = toFloat(G + dd);
+        a[g + 5] = toFloat(H + x5h);
+        a[g + 6] = toFloat(dd - G);
+        a[g + 7] = toFloat(x5h - H);
+    }
+    a[-2] = a[0];
+    a[-1] = a[1];
+    a[n] = a[n - 2];
+    a[n + 1] = a[n - 1];
+
+    const __m128d s8 = _mm_set1_pd(S8), c8 = _mm_set1_pd(C8);
+    const __m128d k65 = _mm_set1_pd(K65), k27 = _mm_set1_pd(K27);
+    for (int32_t k = 0; k <= n; k += 4) {
+        // A sum of two floats rounded once to single precision is the same
+        // whether it is formed in double first or directly in float.
+        const D4 b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
+        const D4 b1 = toDouble(_mm_sub_ps(a[k - 2], a[k]));
+        const D4 b2 = toDouble(_mm_add_ps(a[k + 1], a[k - 1]));
+        const D4 b3 = toDouble(_mm_sub_ps(a[k - 1], a[k + 1]));
+        const D4 P = (b0 + b2) * half;
+        const D4 Q = (b0 - b2) * half;
+        const D4 R = b1 * s8 - b3 * k65;
+        const D4 T = b1 * c8 + b3 * k27;
+        int16_t* out = base + size_t(k) * stride;
+        if (k > 0) {
+            store4(out - 2 * stride, toFloat(T + P));
+            store4(out - stride, toFloat(Q + R));
+        }
+        if (k < n) {
+            store4(out, toFloat(Q - R));
+            store4(out + stride, toFloat(P - rounded(T)));
+        }
+    }
+}
+
+}  // namespace
+
+bool LaneScratch::allocate(int32_t longestLine) {
+    release();
+    size_t lineBytes = (size_t(longestLine) + 4) * 4 * sizeof(float);
+    size_t rowBytes = size_t(longestLine) * 8 * sizeof(int16_t);
+    block = heapAlloc(lineBytes + rowBytes + 32);
+    if (block == nullptr) return false;
+    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 15) & ~uintptr_t(15);
+    lines = reinterpret_cast<float*>(start);
+    rows = reinterpret_cast<int16_t*>(start + ((lineBytes + 15) & ~size_t(15)));
+    return true;
+}
+
+void LaneScratch::release() {
+    heapFree(block);
+    block = nullptr;
+    lines = nullptr;
+    rows = nullptr;
+}
+
+void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch) {
+    __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
+    for (int32_t c = 0; c < width; c += 4) synthesizeLanes(plane + c, size_t(width), height, lines);
+}
+
+void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch) {
+    __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
+    int16_t* rows = scratch.rows;
+    for (int32_t r = 0; r < height; r += 8) {
+        int16_t* top = plane + size_t(r) * size_t(width);
+        for (int32_t i = 0; i < width; i += 8) {
+            __m128i block[8];
+            for (int32_t l = 0; l < 8; ++l)
+                block[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + size_t(l) * width + i));
+            transpose8x8(block);
+            for (int32_t j = 0; j < 8; ++j)
+                _mm_store_si128(reinterpret_cast<__m128i*>(rows + size_t(i + j) * 8), block[j]);
+        }
+        synthesizeLanes(rows, 8, width, lines);
+        synthesizeLanes(rows + 4, 8, width, lines);
+        for (int32_t i = 0; i < width; i += 8) {
+            __m128i block[8];
+            for (int32_t j = 0; j < 8; ++j)
+                block[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(rows + size_t(i + j) * 8));
+            transpose8x8(block);
+            for (int32_t l = 0; l < 8; ++l)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(top + size_t(l) * width + i), block[l]);
+        }
+    }
+}
