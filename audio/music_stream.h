@@ -42,6 +42,7 @@ private:
     int32_t decode_into(float* block, int32_t frames);
     int32_t decode_native(float* block, int32_t frames);
     static int32_t pull_decoded(void* music, float* stereo, int32_t frames);
+    static int32_t pull_resampled(void* music, float* stereo, int32_t frames);
 
     uint8_t decoder_open;     // ov_open_callbacks accepted the stream
     int32_t decoder_rate;     // sample rate of the first logical stream

@@ -2,6 +2,7 @@
 // The music output: one looping 16384-byte sound buffer refilled by a
 // high-priority thread from a render callback, and the count of music bytes
 // played, which is the show's clock.
+#include <atomic>
 #include <cstdint>
 
 #include "platform/sound.h"
@@ -59,7 +60,7 @@ private:
     RenderCallback render;
     void* render_context;
     float scale;
-    volatile int32_t stop;
+    std::atomic<int32_t> stop;
     PlatformThread* thread;
     void* region1;
     uint32_t length1;

@@ -1,0 +1,5 @@
+#include "platform/sound.h"
+
+SoundBuffer::~SoundBuffer() {}
+
+SoundDevice::~SoundDevice() {}
