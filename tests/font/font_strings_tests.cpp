@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "font/strings.h"
+#include "font/wide_format.h"
+
+namespace {
+
+std::u16string units(const WideString& text) { return std::u16string(text.data, text.length); }
+
+// Formats into a buffer of `limit` units through the va_list entry point.
+size_t format_into(char16_t* buffer, size_t limit, const char16_t* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const size_t produced = format_wide(buffer, limit, format, arguments);
+    va_end(arguments);
+    return produced;
+}
+
+}  // namespace
+
+TEST(String, EmptyHasTheHeadroom) {
+    String text;
+    EXPECT_EQ(text.length, 0u);
+    EXPECT_EQ(text.capacity, 128u);
+    EXPECT_EQ(text.data[0], 0);
+    String from_null(nullptr);
+    EXPECT_EQ(from_null.length, 0u);
+    EXPECT_EQ(from_null.capacity, 128u);
+}
+
+TEST(String, ConstructedFromFiveCharactersHasCapacity133) {
+    String text("hello");
+    EXPECT_EQ(text.length, 5u);
+    EXPECT_EQ(text.capacity, 133u);
+    EXPECT_STREQ(text.data, "hello");
+    String copy(text);
+    EXPECT_EQ(copy.capacity, 133u);
+    EXPECT_STREQ(copy.data, "hello");
+    EXPECT_NE(copy.data, text.data);
+}
+
+TEST(String, AssignGrowsAndNeverShrinks) {
+    String text("hello");
+    String long_text(std::string(200, 'x').c_str());
+    text.assign(long_text);
+    EXPECT_EQ(text.length, 200u);
+    EXPECT_EQ(text.capacity, 328u);
+    EXPECT_EQ(std::string(text.data), std::string(200, 'x'));
+    text.assign(String("0123456789"));
+    EXPECT_EQ(text.length, 10u);
+    EXPECT_EQ(text.capacity, 328u);
+    EXPECT_STREQ(text.data, "0123456789");
+}
+
+TEST(String, AppendUpToCapacityKeepsTheBuffer) {
+    String text("abcde");  // capacity 133
+    const char* before = text.data;
+    text.append(String(std::string(128, 'y').c_str()));
+    EXPECT_EQ(text.length, 133u);
+    EXPECT_EQ(text.capacity, 133u);
+    EXPECT_EQ(text.data, before);
+    EXPECT_EQ(text.data[133], 0);
+    text.append(String("z"));
+    EXPECT_EQ(text.length, 134u);
+    EXPECT_EQ(text.capacity, 134u + 128u);
+    EXPECT_EQ(std::string(text.data), "abcde" + std::string(128, 'y') + "z");
+}
+
+TEST(String, AppendToItself) {
+    String text("abc");
+    text.append(text);
+    EXPECT_STREQ(text.data, "abcabc");
+    EXPECT_EQ(text.length, 6u);
+}
+
+TEST(String, ReserveCopiesTheTerminator) {
+    String text("abc");
+    text.reserve(125);
+    EXPECT_EQ(text.capacity, 131u);  // 3 + 125 fits
+    text.reserve(200);
+    EXPECT_EQ(text.capacity, 3u + 200u + 128u);
+    EXPECT_STREQ(text.data, "abc");
+}
+
+TEST(String, ConcatenationHasItsLengthPlusHeadroom) {
+    const String joined = String("data/fonts/") + String("batang");
+    EXPECT_STREQ(joined.data, "data/fonts/batang");
+    EXPECT_EQ(joined.length, 17u);
+    EXPECT_EQ(joined.capacity, 17u + 128u);
+}
+
+TEST(String, FormatInPlace) {
+    String name;
+    const char* before = name.data;
+    EXPECT_EQ(name.format("data/images/%04d.wmj", 300), 20);
+    EXPECT_STREQ(name.data, "data/images/0300.wmj");
+    EXPECT_EQ(name.length, 20u);
+    EXPECT_EQ(name.capacity, 128u);
+    EXPECT_EQ(name.data, before);
+}
+
+TEST(String, FormatExactlyCapacityKeepsEveryCharacter) {
+    String text;
+    const std::string full(128, 'q');
+    EXPECT_EQ(text.format("%s", full.c_str()), 128);
+    EXPECT_EQ(text.length, 128u);
+    EXPECT_EQ(text.capacity, 128u);
+    EXPECT_EQ(std::string(text.data), full);
+    EXPECT_EQ(text.data[128], 0);
+}
+
+TEST(String, FormatOneMoreThanCapacityReallocates) {
+    String text;
+    const std::string full(129, 'q');
+    EXPECT_EQ(text.format("%s", full.c_str()), 129);
+    EXPECT_EQ(text.length, 129u);
+    EXPECT_EQ(text.capacity, 129u + 128u);
+    EXPECT_EQ(std::string(text.data), full);
+}
+
+TEST(String, Format20000Characters) {
+    String text;
+    EXPECT_EQ(text.format("%s|%d", std::string(19995, 'w').c_str(), 1234), 20000);
+    EXPECT_EQ(text.length, 20000u);
+    EXPECT_EQ(text.capacity, 20128u);
+    EXPECT_EQ(std::string(text.data), std::string(19995, 'w') + "|1234");
+}
+
+TEST(String, FormatEmptyKeepsCapacity) {
+    String text(std::string(300, 'a').c_str());
+    EXPECT_EQ(text.format("%s", ""), 0);
+    EXPECT_EQ(text.length, 0u);
+    EXPECT_EQ(text.capacity, 428u);
+    EXPECT_EQ(text.data[0], 0);
+}
+
+TEST(String, FormatPercentSigns) {
+    String text;
+    EXPECT_EQ(text.format("100 %% ready %d%%", 7), 14);
+    EXPECT_STREQ(text.data, "100 % ready 7%");
+}
+
+TEST(WideString, CapacityRulesInUnits) {
+    WideString text(u"hello");
+    EXPECT_EQ(text.length, 5u);
+    EXPECT_EQ(text.capacity, 133u);
+    WideString big;
+    big.assign(WideString(std::u16string(200, u'x').c_str()));
+    EXPECT_EQ(big.capacity, 328u);
+    big.assign(WideString(u"0123456789"));
+    EXPECT_EQ(big.capacity, 328u);
+    EXPECT_EQ(units(big), u"0123456789");
+    WideString empty(nullptr);
+    EXPECT_EQ(empty.length, 0u);
+    EXPECT_EQ(empty.capacity, 128u);
+}
+
+TEST(WideString, AppendAndConcatenate) {
+    WideString text(u"abcde");
+    const char16_t* before = text.data;
+    text.append(WideString(std::u16string(128, u'y').c_str()));
+    EXPECT_EQ(text.data, before);
+    EXPECT_EQ(text.capacity, 133u);
+    text.append(WideString(u"\u00e9"));
+    EXPECT_EQ(text.capacity, 134u + 128u);
+    EXPECT_EQ(units(text), u"abcde" + std::u16string(128, u'y') + u"\u00e9");
+    const WideString joined = WideString(u"\u00c9t\u00e9") + WideString(u" \u2014 ok");
+    EXPECT_EQ(units(joined), u"\u00c9t\u00e9 \u2014 ok");
+    EXPECT_EQ(joined.capacity, joined.length + 128u);
+}
+
+TEST(WideString, NarrowArgumentBytesBecomeUnitsOfTheSameValue) {
+    // Latin-1 bytes, whatever the locale: 0xC9 'E acute', 0xE9, 0xFF, 0x80.
+    const char caption[] = "\xC9t\xE9 \xE0 Velandora \x80\xFF!";
+    WideString text;
+    EXPECT_EQ(text.format(u"%S", caption), int32_t(sizeof caption - 1));
+    const std::u16string expected = u"\u00c9t\u00e9 \u00e0 Velandora \u0080\u00ff!";
+    EXPECT_EQ(units(text), expected);
+    EXPECT_EQ(text.data[text.length], 0);
+}
+
+TEST(WideString, FormatExactlyCapacityAndOneMore) {
+    WideString text;
+    const std::string exact(128, 'q');
+    EXPECT_EQ(text.format(u"%S", exact.c_str()), 128);
+    EXPECT_EQ(text.capacity, 128u);
+    EXPECT_EQ(text.length, 128u);
+    EXPECT_EQ(text.data[128], 0);
+    const std::string more(129, 'q');
+    EXPECT_EQ(text.format(u"%S", more.c_str()), 129);
+    EXPECT_EQ(text.capacity, 257u);
+    EXPECT_EQ(units(text), std::u16string(129, u'q'));
+}
+
+TEST(WideString, Format20000Units) {
+    WideString text;
+    const std::u16string body(19996, u'\u00e9');
+    EXPECT_EQ(text.format(u"%s%d", body.c_str(), 1234), 20000);
+    EXPECT_EQ(text.length, 20000u);
+    EXPECT_EQ(text.capacity, 20128u);
+    EXPECT_EQ(units(text), body + u"1234");
+}
+
+TEST(WideString, FormatEmptyKeepsCapacity) {
+    WideString text(std::u16string(300, u'a').c_str());
+    EXPECT_EQ(text.format(u"%S", ""), 0);
+    EXPECT_EQ(text.length, 0u);
+    EXPECT_EQ(text.capacity, 428u);
+    EXPECT_EQ(text.data[0], 0);
+}
+
+TEST(WideFormat, Conversions) {
+    WideString text;
+    text.format(u"%d|%5d|%-4d|%05d|%+d|%x|%X|%#o|%u|%lld|%hd", -42, 7, 3, 42, 9, 0xbeefu, 0xbeefu, 8u, 4000000000u,
+                -9000000000LL, 70000);
+    EXPECT_EQ(units(text), u"-42|    7|3   |00042|+9|beef|BEEF|010|4000000000|-9000000000|4464");
+    text.format(u"%c%c|%C|%%|%.2f|%e", u'\u00e9', u'\u2014', 0xE9, 2.5, 1000.0);
+    EXPECT_EQ(units(text), u"\u00e9\u2014|\u00e9|%|2.50|1.000000e+03");
+    text.format(u"[%6S][%-6s][%.3S][%*d][%hs][%ls]", "ab", u"cd", "abcdef", 4, 5, "na", u"wi");
+    EXPECT_EQ(units(text), u"[    ab][cd    ][abc][   5][na][wi]");
+    text.format(u"%s|%S", static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr));
+    EXPECT_EQ(units(text), u"(null)|(null)");
+}
+
+TEST(WideFormat, UnknownConversionsAreCopiedThrough) {
+    WideString text;
+    text.format(u"a%qb%");
+    EXPECT_EQ(units(text), u"a%qb%");
+}
+
+TEST(WideFormat, CutsAtTheLimitButCountsEverything) {
+    char16_t buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(format_into(buffer, 4, u"%S-%d", "abc", 12345), 9u);
+    EXPECT_EQ(std::u16string(buffer, 4), u"abc-");
+    EXPECT_EQ(buffer[4], 0);
+    EXPECT_EQ(buffer[5], u'#');
+    EXPECT_EQ(format_into(nullptr, 0, u"%d", 123456), 6u);
+}
