@@ -20,8 +20,12 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: build
-	@echo "The demo show does not exist yet." >&2; exit 1
+# Builds the player and the kit, makes the demo show once in $(BUILD)/demo,
+# and plays it from there.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target velandora velkit
+	@test -f $(BUILD)/demo/velandora.lcc || $(BUILD)/kit/velkit demo $(BUILD)/demo
+	cd $(BUILD)/demo && $(abspath $(BUILD))/app/velandora
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
