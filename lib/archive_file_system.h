@@ -54,6 +54,9 @@ public:
     // Looks up one plain name; on success the stream is left in current.
     int32_t find(const char* name, int32_t wholePath);
 
+    // Opens one entry of the list into current (1), or fails (0) when its data
+    // lies beyond its archive or its method is unknown.
+    int32_t openEntry(EntryRecord* entry);
     // Hands over the stream of the last successful find (null when none).
     Stream* takeCurrent();
     int32_t currentUnpacked() const { return currentUnpacked_; }
@@ -73,7 +76,6 @@ private:
     void removeOverridden(ArchiveRecord* winner, ArchiveRecord* loser);
     int32_t findOnDisk(const char* converted, const char* baseName);
     EntryRecord* findEntry(const char* converted, int32_t baseStart, int32_t wholePath);
-    int32_t openEntry(EntryRecord* entry);
 
     std::vector<ArchiveRecord*> archives_;
     std::vector<EntryRecord*> entries_;

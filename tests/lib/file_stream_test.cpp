@@ -1,0 +1,207 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include "lib/stream.h"
+#include "test_support.h"
+
+using FileStreamTest = ScratchDirectory;
+using MappedFileStreamTest = ScratchDirectory;
+
+static std::string contentOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(FileStreamTest, ClosedStreamGivesZeros) {
+    FileStream stream;
+    char buffer[4];
+    EXPECT_EQ(stream.read(buffer, 4), 0);
+    EXPECT_EQ(stream.write("ab", 2), 0);
+    EXPECT_EQ(stream.seek(3), 0);
+    EXPECT_EQ(stream.seekRelative(3), 0);
+    EXPECT_EQ(stream.seekFromEnd(-1), 0);
+    EXPECT_EQ(stream.tell(), 0);
+    EXPECT_EQ(stream.size(), 0);
+    EXPECT_EQ(stream.flush(), 0);
+}
+
+TEST_F(FileStreamTest, ReadsAnExistingFile) {
+    writeFile("plain.txt", "hello, file");
+    FileStream stream;
+    ASSERT_EQ(stream.open("plain.txt", 0), 1);
+    EXPECT_EQ(stream.size(), 11);
+    char buffer[16] = {};
+    EXPECT_EQ(stream.read(buffer, 5), 5);
+    EXPECT_STREQ(buffer, "hello");
+    EXPECT_EQ(stream.tell(), 5);
+    EXPECT_EQ(stream.seekRelative(2), 7);
+    EXPECT_EQ(stream.seekFromEnd(-3), 8);
+    EXPECT_EQ(stream.read(buffer, 16), 3);
+    EXPECT_EQ(std::memcmp(buffer, "ile", 3), 0);
+    EXPECT_EQ(stream.atEnd(), 1);
+    // A read-only opener cannot write.
+    EXPECT_EQ(stream.write("x", 1), 0);
+    // A position before the start fails with all bits set.
+    EXPECT_EQ(stream.seek(-1), -1);
+}
+
+TEST_F(FileStreamTest, MissingFileAndInvalidDisposition) {
+    FileStream stream;
+    EXPECT_EQ(stream.open("missing.txt", 0), 0);
+    writeFile("there.txt", "x");
+    EXPECT_EQ(stream.open("there.txt", 12), 0);
+    EXPECT_EQ(stream.open(nullptr, 0), 0);
+}
+
+TEST_F(FileStreamTest, CreateTruncatesAndOpenAlwaysKeeps) {
+    writeFile("out.bin", "old content");
+    {
+        FileStream stream;
+        ASSERT_EQ(stream.open("out.bin", 4 | 1), 1);
+        EXPECT_EQ(stream.size(), 0);
+        EXPECT_EQ(stream.writeU32(0x64636261), 4);
+        EXPECT_EQ(stream.flush(), 1);
+    }
+    EXPECT_EQ(contentOf("out.bin"), "abcd");
+    {
+        FileStream stream;
+        ASSERT_EQ(stream.open("out.bin", 8 | 2), 1);
+        EXPECT_EQ(stream.size(), 4);
+        stream.seekFromEnd(0);
+        EXPECT_EQ(stream.writeString("ef"), 2);
+        stream.seek(0);
+        EXPECT_EQ(stream.readU16(), 0x6261);
+    }
+    EXPECT_EQ(contentOf("out.bin"), "abcdef");
+    FileStream created;
+    ASSERT_EQ(created.open("new.bin", 8 | 1), 1);
+    EXPECT_EQ(created.size(), 0);
+}
+
+TEST_F(FileStreamTest, NamesIgnoreCaseAndAcceptBackslashes) {
+    ASSERT_EQ(mkdir("Data", 0755), 0);
+    ASSERT_EQ(mkdir("Data/Images", 0755), 0);
+    writeFile("Data/Images/Pic.WMJ", "picture");
+    FileStream stream;
+    ASSERT_EQ(stream.open("data\\images\\pic.wmj", 0), 1);
+    EXPECT_EQ(readAll(&stream), "picture");
+    ASSERT_EQ(stream.open("DATA/IMAGES/PIC.wmj", 0), 1);
+    EXPECT_EQ(stream.open("data/images/pic.wmj2", 0), 0);
+    // A new file is created in the matching directory under its given name.
+    FileStream created;
+    ASSERT_EQ(created.open("data/images/New.txt", 4 | 1), 1);
+    created.close();
+    EXPECT_EQ(access("Data/Images/New.txt", F_OK), 0);
+}
+
+TEST_F(FileStreamTest, ExactNameWinsOverOtherCase) {
+    writeFile("a.txt", "lower");
+    writeFile("A.txt", "upper");
+    FileStream stream;
+    ASSERT_EQ(stream.open("A.txt", 0), 1);
+    EXPECT_EQ(readAll(&stream), "upper");
+    ASSERT_EQ(stream.open("a.TXT", 0), 1);
+    EXPECT_EQ(readAll(&stream), "upper");  // the smallest of the like names
+}
+
+TEST_F(FileStreamTest, OthersMayReadButNotWrite) {
+    writeFile("shared.txt", "data");
+    FileStream first;
+    ASSERT_EQ(first.open("shared.txt", 0), 1);
+    FileStream reader;
+    EXPECT_EQ(reader.open("shared.txt", 0), 1);
+    FileStream writer;
+    EXPECT_EQ(writer.open("shared.txt", 2), 0);
+    // While a writer holds the file, other file streams (which never share
+    // writing) cannot open it at all.
+    first.close();
+    reader.close();
+    ASSERT_EQ(writer.open("shared.txt", 1), 1);
+    EXPECT_EQ(reader.open("shared.txt", 0), 0);
+    FileStream second;
+    EXPECT_EQ(second.open("shared.txt", 1), 0);
+    writer.close();
+    EXPECT_EQ(reader.open("shared.txt", 0), 1);
+}
+
+TEST_F(FileStreamTest, DirectoriesAreNotFiles) {
+    ASSERT_EQ(mkdir("folder", 0755), 0);
+    FileStream stream;
+    EXPECT_EQ(stream.open("folder", 0), 0);
+    MappedFileStream mapped;
+    EXPECT_EQ(mapped.openMapped("folder"), 0);
+}
+
+TEST_F(MappedFileStreamTest, MapsTheWholeFileReadOnly) {
+    writeFile("mapped.bin", "0123456789");
+    MappedFileStream stream("mapped.bin");
+    EXPECT_EQ(stream.size(), 10);
+    EXPECT_EQ(stream.isReadOnly(), 1);
+    char buffer[4] = {};
+    stream.seek(6);
+    EXPECT_EQ(stream.read(buffer, 4), 4);
+    EXPECT_EQ(std::memcmp(buffer, "6789", 4), 0);
+    stream.seek(0);
+    EXPECT_EQ(stream.write("zz", 2), 0);
+    EXPECT_EQ(stream.tell(), 0);
+    EXPECT_EQ(contentOf("mapped.bin"), "0123456789");
+}
+
+TEST_F(MappedFileStreamTest, MissingAndEmptyFiles) {
+    MappedFileStream stream;
+    EXPECT_EQ(stream.openMapped("missing.bin"), 0);
+    writeFile("empty.bin", "");
+    EXPECT_EQ(stream.openMapped("empty.bin"), 1);
+    EXPECT_EQ(stream.size(), 0);
+    char buffer[4];
+    EXPECT_EQ(stream.read(buffer, 4), 0);
+}
+
+TEST_F(MappedFileStreamTest, NobodyElseMayOpenAMappedFile) {
+    writeFile("locked.bin", "locked");
+    auto stream = std::make_unique<MappedFileStream>();
+    ASSERT_EQ(stream->openMapped("locked.bin"), 1);
+    FileStream reader;
+    EXPECT_EQ(reader.open("locked.bin", 0), 0);
+    MappedFileStream second;
+    EXPECT_EQ(second.openMapped("LOCKED.BIN"), 0);
+
+    // Another process is kept out too (flock -n fails on a held lock).
+    EXPECT_NE(std::system("flock -n -s locked.bin true 2>/dev/null"), 0);
+
+    stream->close();
+    EXPECT_EQ(std::system("flock -n -s locked.bin true"), 0);
+    EXPECT_EQ(reader.open("locked.bin", 0), 1);
+    reader.close();
+    EXPECT_EQ(second.openMapped("locked.bin"), 1);
+}
+
+TEST_F(MappedFileStreamTest, AFileHeldByAFileStreamCannotBeMapped) {
+    writeFile("held.bin", "held");
+    FileStream reader;
+    ASSERT_EQ(reader.open("held.bin", 0), 1);
+    MappedFileStream stream;
+    EXPECT_EQ(stream.openMapped("held.bin"), 0);
+}
+
+TEST_F(MappedFileStreamTest, CloseLeavesSizeAndReopenWorks) {
+    writeFile("one.bin", "first file");
+    writeFile("two.bin", "second");
+    MappedFileStream stream("one.bin");
+    stream.seek(3);
+    stream.close();
+    EXPECT_EQ(stream.data(), nullptr);
+    char buffer[4];
+    EXPECT_EQ(stream.read(buffer, 4), 0);
+    ASSERT_EQ(stream.openMapped("two.bin"), 1);
+    EXPECT_EQ(readAll(&stream), "second");
+    // Opening another file releases the first one.
+    ASSERT_EQ(stream.openMapped("one.bin"), 1);
+    FileStream reader;
+    EXPECT_EQ(reader.open("two.bin", 0), 1);
+}
