@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace encoder {
+
 namespace {
 
 // The decoder's single-precision constants, widened exactly.
@@ -210,3 +212,5 @@ void analyzePlane(std::vector<double>& plane, int width, int height) {
         }
     }
 }
+
+}  // namespace encoder

@@ -5,6 +5,10 @@
 // the opposite order.
 #include <vector>
 
+// The encoder's stages; the namespace keeps them apart from the decoder's
+// functions of the same names.
+namespace encoder {
+
 // Forward lapped transform of one line of n samples (n a multiple of 8, at
 // least 8) into n coefficients, in place. Inverse of the decoder's line
 // synthesis, including its mirrored ends.
@@ -25,3 +29,5 @@ void forwardDct8(double* values, int stride);
 // position of its average holds second-level coefficient
 // 8 (by mod 8) + (bx mod 8) of its region, scaled as the decoder expects.
 void analyzePlane(std::vector<double>& plane, int width, int height);
+
+}  // namespace encoder

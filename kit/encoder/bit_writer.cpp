@@ -1,5 +1,7 @@
 #include "kit/encoder/bit_writer.h"
 
+namespace encoder {
+
 void BitWriter::writeBits(uint32_t value, int n) {
     for (int i = n - 1; i >= 0; --i) {
         accumulator_ = (accumulator_ << 1) | ((value >> i) & 1u);
@@ -17,3 +19,5 @@ std::vector<uint8_t> BitWriter::finish() {
     pending_ = 0;
     return std::move(bytes_);
 }
+
+}  // namespace encoder

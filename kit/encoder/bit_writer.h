@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+// The encoder's stages; the namespace keeps them apart from the decoder's
+// functions of the same names.
+namespace encoder {
+
 class BitWriter {
 public:
     // Appends the low n bits of value (0 <= n <= 32), highest first.
@@ -19,3 +23,5 @@ private:
     uint32_t accumulator_ = 0;  // the low pending_ bits are not yet stored
     int pending_ = 0;
 };
+
+}  // namespace encoder

@@ -5,6 +5,8 @@
 
 #include "kit/encoder/bit_writer.h"
 
+namespace encoder {
+
 namespace {
 
 // Run state of the decoder's adaptive Golomb-Rice code within one bit plane.
@@ -106,3 +108,5 @@ void encodePlaneCoefficients(const std::vector<int16_t>& plane, int width, int h
         }
     }
 }
+
+}  // namespace encoder

@@ -5,6 +5,8 @@
 
 #include "kit/encoder/picture_encoder.h"
 
+namespace encoder {
+
 namespace {
 
 // Level m, block size b and position w within the quadrant of index i >= 1.
@@ -95,3 +97,5 @@ std::vector<int16_t> quantisePlane(const std::vector<double>& blockPlane, int wi
     }
     return coded;
 }
+
+}  // namespace encoder

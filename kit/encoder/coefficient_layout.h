@@ -7,6 +7,10 @@
 
 struct EncoderOptions;
 
+// The encoder's stages; the namespace keeps them apart from the decoder's
+// functions of the same names.
+namespace encoder {
+
 // Quantiser step of block coefficient (u, v) for quality q, computed as the
 // decoder computes it: trunc(3^(v s) * 3^(u s) * q) with s the single-precision
 // value nearest to 1/7.
@@ -27,3 +31,5 @@ int quantise(double coefficient, int step, const EncoderOptions& options);
 // given quality and returns it in the coded layout, row-major width x height.
 std::vector<int16_t> quantisePlane(const std::vector<double>& blockPlane, int width, int height, int quality,
                                    const EncoderOptions& options);
+
+}  // namespace encoder

@@ -1,5 +1,7 @@
 #include "kit/encoder/colour_planes.h"
 
+namespace encoder {
+
 ColourPlanes toColourPlanes(const RgbImage& image) {
     const size_t count = size_t(image.width) * size_t(image.height);
     ColourPlanes planes;
@@ -21,3 +23,5 @@ ColourPlanes toColourPlanes(const RgbImage& image) {
     }
     return planes;
 }
+
+}  // namespace encoder

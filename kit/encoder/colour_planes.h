@@ -5,6 +5,10 @@
 
 #include "kit/image/rgb_image.h"
 
+// The encoder's stages; the namespace keeps them apart from the decoder's
+// functions of the same names.
+namespace encoder {
+
 struct ColourPlanes {
     std::vector<double> luma, orange, green;  // row-major, width x height
 };
@@ -13,3 +17,5 @@ struct ColourPlanes {
 // zero: the decoder shifts out the two fractional bits (rounding down), so the
 // middle of the interval tolerates the most transform error either way.
 ColourPlanes toColourPlanes(const RgbImage& image);
+
+}  // namespace encoder

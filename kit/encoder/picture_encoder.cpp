@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace encoder;
+
 // The decoder's fixed qualities: luma, then the two chroma planes.
 const int kLumaQuality = 20;
 const int kChromaQuality = 70;
@@ -35,8 +37,8 @@ std::vector<uint8_t> encodePicture(const RgbImage& image, const EncoderOptions& 
                                     "and the height may not exceed the width");
     if (image.rgb.size() != size_t(image.width) * size_t(image.height) * 3)
         throw std::invalid_argument("pixel buffer does not match the picture size");
-    ColourPlanes planes = toColourPlanes(image);
-    BitWriter out;
+    encoder::ColourPlanes planes = encoder::toColourPlanes(image);
+    encoder::BitWriter out;
     out.writeBits(uint32_t(image.width), 15);
     out.writeBits(uint32_t(image.height), 15);
     encodePlane(planes.luma, image.width, image.height, kLumaQuality, options, out);
