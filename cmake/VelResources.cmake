@@ -11,7 +11,12 @@ function(vel_embed_resources target)
   if(count EQUAL 0 OR odd)
     message(FATAL_ERROR "vel_embed_resources: expected <number> <file> pairs")
   endif()
-  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+  if(WIN32)
+    # Windows programs carry them as RT_RCDATA resources of their module.
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.rc)
+  else()
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
+  endif()
   set(depends)
   set(pairs)
   math(EXPR last "${count} - 1")
@@ -26,7 +31,7 @@ function(vel_embed_resources target)
   string(REPLACE ";" "|" pairs_arg "${pairs}")
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} "-DPAIRS=${pairs_arg}" -DOUT=${out}
+    COMMAND ${CMAKE_COMMAND} "-DPAIRS=${pairs_arg}" -DOUT=${out} -DRC=${WIN32}
             -P ${VEL_RESOURCES_SCRIPT}
     DEPENDS ${depends} ${VEL_RESOURCES_SCRIPT}
     COMMENT "Embedding resources into ${target}"

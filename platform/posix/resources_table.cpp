@@ -1,3 +1,5 @@
+// Resources of a program built for POSIX: the tables that the generated
+// sources of vel_embed_resources register when the program starts.
 #include "platform/resources.h"
 
 #include <vector>
