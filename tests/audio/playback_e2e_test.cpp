@@ -1,0 +1,125 @@
+// End to end over SDL's disk audio driver: the program's start-up calls
+// (open_music, the loop mixer as mix hook, load_loop, start_music, then
+// player_wake and player_position from the main loop) play a generated track
+// with a loop, and the sound written to the file is checked sample by sample.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "audio/loop_mixer.h"
+#include "audio/music_stream.h"
+#include "audio/stream_player.h"
+#include "test_files.h"
+
+namespace {
+
+const double kTwoPi = 6.283185307179586;
+const char* kTrack = "data/audio/velandora.ogg";
+const char* kLoop = "data/audio/loop_idle.wav";
+const int kTrackFrames = 44100; // one second
+
+struct Show {
+    MusicStream music;
+    LoopMixer mixer{&music};
+    Show() {
+        music.open_music(kTrack);
+        music.mix_hook = &LoopMixer::mix_loops;
+        music.mix_context = &mixer;
+        mixer.load_loop(kLoop);
+        mixer.slots[0].target_volume = 0.15f;
+    }
+};
+
+// What the output must hold: the same start-up rendered off line in uneven
+// blocks and converted as the player converts.
+std::vector<int16_t> expected_output(size_t frames) {
+    Show show;
+    show.music.playing = 1;
+    std::vector<int16_t> out(2 * frames);
+    std::vector<float> block(2 * 4096);
+    for (size_t done = 0; done < frames;) {
+        int32_t n = int32_t(std::min<size_t>(777, frames - done));
+        MusicStream::render_music(&show.music, block.data(), n);
+        to_pcm16(block.data(), 32768.0f, &out[2 * done], uint32_t(4 * n), nullptr, 0);
+        done += size_t(n);
+    }
+    return out;
+}
+
+TEST(PlaybackEndToEnd, TheDiskDriverReceivesTheMusicWithTheLoopWithoutGapsOrRepeats) {
+    ScratchDirectory scratch;
+    write_file(kTrack, make_vorbis(2, 44100, kTrackFrames, [](int channel, int frame) {
+                   return channel == 0 ? float(0.4 * std::sin(kTwoPi * 440.0 * frame / 44100)) : 0.0f;
+               }));
+    std::vector<int16_t> loop;
+    for (int i = 0; i < 1000; ++i) {
+        loop.push_back(0);
+        loop.push_back(20000);
+    }
+    write_file(kLoop, make_wav(loop));
+    std::string output = scratch.path() + "/output.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+
+    // Rendered first: an open data file is not shared with a second opener.
+    std::vector<int16_t> expected = expected_output(size_t(kTrackFrames) + 4410);
+
+    Show show;
+    ASSERT_TRUE(show.music.start_music());
+    // The main loop: wake the audio thread after every frame, read the clock.
+    const int32_t wanted = int32_t(1.15 * 176400);
+    int32_t previous = player_position();
+    EXPECT_LT(previous, 0);
+    for (int pass = 0; pass < 1000 && previous < wanted; ++pass) {
+        player_wake();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        int32_t now = player_position();
+        ASSERT_GE(now, previous); // the clock never goes back
+        previous = now;
+    }
+    player_close();
+    ASSERT_GE(previous, wanted);
+
+    Bytes raw = read_file(output);
+    std::vector<int16_t> written(raw.size() / 2);
+    std::memcpy(written.data(), raw.data(), written.size() * 2);
+
+    // The output starts with the ring's silence; find where the music begins
+    // by matching a stretch well inside it, then compare everything.
+    const size_t probe = 2 * 2000;
+    size_t start = written.size();
+    for (size_t at = 0; at + probe + 512 <= written.size(); at += 2) {
+        if (std::memcmp(&written[at + probe], &expected[probe], 512 * 2) == 0) {
+            start = at;
+            break;
+        }
+    }
+    ASSERT_LT(start, written.size()) << "music not found in the output";
+    for (size_t i = 0; i < start; ++i) ASSERT_EQ(written[i], 0) << "before the music, sample " << i;
+    EXPECT_GE(start, size_t(16384 / 2)); // one ring length of silence first
+    size_t compared = std::min(expected.size(), written.size() - start);
+    EXPECT_GE(compared, size_t(2 * kTrackFrames)); // the whole track and more came out
+    for (size_t i = 0; i < compared; ++i)
+        ASSERT_EQ(written[start + i], expected[i]) << "sample " << i << " of the music";
+
+    // And on its own terms: the tone on the left, the loop at 0.15 on the right.
+    double sum = 0.0;
+    for (size_t frame = 4410; frame < 39690; ++frame) {
+        double left = written[start + 2 * frame];
+        sum += left * left;
+        ASSERT_NEAR(written[start + 2 * frame + 1], 0.15 * 20000, 60) << frame;
+    }
+    EXPECT_NEAR(std::sqrt(sum / (39690 - 4410)), 0.4 * 32768 / std::sqrt(2.0), 400.0);
+    // After the end of the track only the loop remains.
+    for (size_t frame = kTrackFrames + 100; frame < compared / 2; ++frame) {
+        ASSERT_EQ(written[start + 2 * frame], 0) << frame;
+        ASSERT_EQ(written[start + 2 * frame + 1], 3000) << frame;
+    }
+}
+
+} // namespace
