@@ -9,9 +9,10 @@ namespace {
 // whose size is a signed 32-bit count.
 const uint32_t gammaLimit = 1u << 30;
 
-// Source bytes with the interleaved 8-bit tag register. Reading past the end
-// yields zero bits and bytes and marks the stream truncated; the decoder
-// checks the mark after every token, so zero bits also end any gamma loop.
+// Source bytes with the interleaved 8-bit tag register, kept in the top byte
+// of a 32-bit word. Reading past the end yields zero bits and bytes and marks
+// the stream truncated; the decoder checks the mark after every token, so zero
+// bits also end any gamma loop.
 struct BitSource {
     const uint8_t* next;
     const uint8_t* end;
@@ -27,14 +28,14 @@ struct BitSource {
     }
 
     uint32_t bit() {
-        uint32_t result = (tag >> 7) & 1;
-        tag = (tag << 1) & 0xFF;
+        uint32_t result = tag >> 31;
+        tag <<= 1;
         if (tag == 0) {
             // The register held only its end mark: this bit is the top bit of
             // a fresh tag byte, whose end mark moves in behind the data bits.
             uint32_t fresh = byte();
             result = fresh >> 7;
-            tag = ((fresh << 1) + 1) & 0xFF;
+            tag = ((fresh << 1) + 1) << 24;
         }
         return result;
     }
@@ -53,9 +54,11 @@ struct BitSource {
 
     // Control bits still waiting in the register that are zero: each of them
     // starts one literal, so a run of literals can be copied in one go.
-    int pendingZeroBits() const {
-        return __builtin_clz(tag) - 24;
-    }
+    uint32_t pendingZeroBits() const { return __builtin_clz(tag); }
+
+    // True when the register is used up and the next tag byte is zero: eight
+    // literals follow it.
+    bool eightLiteralsNext() const { return tag == 0x80000000u && end - next > 8 && next[0] == 0; }
 };
 
 // Copies a match so that it may overlap its own output, byte by byte in
@@ -90,7 +93,7 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
     if (packedSize == 0) return unpackedSize == 0 ? LzResult::Complete : LzResult::Corrupt;
     if (unpackedSize == 0) return LzResult::Corrupt;  // the first byte has nowhere to go
 
-    BitSource source{packed, packed + packedSize, 0x80, false};
+    BitSource source{packed, packed + packedSize, 0x80000000u, false};
     uint8_t* out = output;
     uint8_t* const outEnd = output + unpackedSize;
     uint32_t lastOffset = 0;  // 0: no match has set it yet
@@ -102,7 +105,7 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
         if (source.bit() == 0) {
             // A literal, and every literal whose control bit is already waiting.
             size_t count = 1 + source.pendingZeroBits();
-            source.tag = (source.tag << (count - 1)) & 0xFF;
+            source.tag <<= count - 1;
             if (static_cast<size_t>(source.end - source.next) < count ||
                 static_cast<size_t>(outEnd - out) < count) {
                 break;
@@ -110,6 +113,12 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
             std::memcpy(out, source.next, count);
             source.next += count;
             out += count;
+            // Data that does not pack is mostly zero tag bytes and literals.
+            while (source.eightLiteralsNext() && outEnd - out >= 8) {
+                std::memcpy(out, source.next + 1, 8);
+                source.next += 9;
+                out += 8;
+            }
             continue;
         }
 

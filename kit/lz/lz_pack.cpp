@@ -70,12 +70,16 @@ struct Node {
     uint32_t length;  // bytes produced by the token that ends here
     uint32_t offset;
     Kind kind;
+    uint32_t tail;    // when not 0: one byte and a repeat of this length follow the token
 };
 
 struct Token {
     Kind kind;
     uint32_t length;
     uint32_t offset;
+    uint32_t tail;
+
+    uint32_t span() const { return tail ? length + 1 + tail : length; }
 };
 
 class Parser {
@@ -91,9 +95,24 @@ public:
     void skip(size_t position) { finder_.skip(position); }
 
 private:
-    void relax(size_t index, uint32_t price, Kind kind, uint32_t length, uint32_t offset, uint32_t repeat) {
+    void relax(size_t index, uint32_t price, Kind kind, uint32_t length, uint32_t offset, uint32_t repeat,
+               uint32_t tail = 0) {
         Node& node = nodes_[index];
-        if (price < node.price) node = {price, repeat, length, offset, kind};
+        if (price < node.price) node = {price, repeat, length, offset, kind, tail};
+    }
+
+    // A match is often followed by one differing byte and then more of the
+    // same match; the path's single last offset would miss that, so price
+    // the three tokens together.
+    void relaxWithTail(size_t position, size_t end, const Node& here, Kind kind, uint32_t length,
+                       uint32_t offset, uint32_t bits) {
+        size_t after = position + length;
+        if (bits == infinity || after + 3 > end) return;
+        uint32_t tail = commonLength(data_ + after + 1, data_ + after + 1 - offset, end - after - 1);
+        if (tail < 2) return;
+        uint32_t byteBits = nearOffset(data_, after) >= 0 ? nearBits : literalBits;
+        relax(after + 1 + tail - start_, here.price + bits + byteBits + repeatBits(tail), kind, length, offset,
+              offset, tail);
     }
 
     const uint8_t* data_;
@@ -101,12 +120,14 @@ private:
     MatchFinder finder_;
     std::vector<LzMatch> matches_;
     std::vector<Node> nodes_;
+    size_t start_ = 0;
 };
 
 uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vector<Token>& tokens) {
     size_t span = end - start;
+    start_ = start;
     for (size_t k = 0; k <= span; k++) nodes_[k].price = infinity;
-    nodes_[0] = {0, repeat, 0, 0, Kind::Literal};
+    nodes_[0] = {0, repeat, 0, 0, Kind::Literal, 0};
 
     size_t position = start;
     while (position < end) {
@@ -158,14 +179,21 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
                 }
             }
             covered = std::max(covered, top);
+            uint32_t bits = offset < 128 && top <= 3 ? shortBits : matchBits(offset, top);
+            relaxWithTail(position, end, here, offset < 128 && top <= 3 ? Kind::Short : Kind::Match, top, offset, bits);
+        }
+        if (repeatLength >= 2) {
+            relaxWithTail(position, end, here, Kind::Repeat, repeatLength, here.repeat, repeatBits(repeatLength));
         }
         position++;
     }
 
     size_t first = tokens.size();
-    for (size_t k = span; k > 0; k -= nodes_[k].length) {
+    for (size_t k = span; k > 0;) {
         const Node& node = nodes_[k];
-        tokens.push_back({node.kind, node.length, node.offset});
+        Token token{node.kind, node.length, node.offset, node.tail};
+        tokens.push_back(token);
+        k -= token.span();
     }
     std::reverse(tokens.begin() + first, tokens.end());
     return nodes_[span].repeat;
@@ -203,6 +231,16 @@ void writeToken(LzBitWriter& writer, const Token& token, const uint8_t* data, si
         writer.gamma(token.length - lengthBonus(token.offset));
         break;
     }
+    if (token.tail) {
+        size_t after = position + token.length;
+        int near = nearOffset(data, after);
+        if (near >= 0) {
+            writeToken(writer, {Kind::Near, 1, static_cast<uint32_t>(near), 0}, data, after);
+        } else {
+            writeToken(writer, {Kind::Literal, 1, 0, 0}, data, after);
+        }
+        writeToken(writer, {Kind::Repeat, token.tail, token.offset, 0}, data, after + 1);
+    }
 }
 
 }  // namespace
@@ -225,7 +263,7 @@ std::vector<uint8_t> lzPack(const uint8_t* data, size_t size) {
         size_t position = start;
         for (const Token& token : tokens) {
             writeToken(writer, token, data, position);
-            position += token.length;
+            position += token.span();
         }
         start = end;
     }
