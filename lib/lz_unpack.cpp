@@ -52,6 +52,18 @@ struct BitSource {
         return value;
     }
 
+    uint32_t fourBits() {
+        if (__builtin_ctz(tag) <= 27) {
+            // All four are in the register already (its end mark lies below them).
+            uint32_t result = tag >> 28;
+            tag <<= 4;
+            return result;
+        }
+        uint32_t result = 0;
+        for (int i = 0; i < 4; i++) result = 2 * result + bit();
+        return result;
+    }
+
     // Control bits still waiting in the register that are zero: each of them
     // starts one literal, so a run of literals can be copied in one go.
     uint32_t pendingZeroBits() const { return __builtin_clz(tag); }
@@ -110,7 +122,11 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
                 static_cast<size_t>(outEnd - out) < count) {
                 break;
             }
-            std::memcpy(out, source.next, count);
+            if (source.end - source.next >= 8 && outEnd - out >= 8) {
+                std::memcpy(out, source.next, 8);  // one fixed-size move; the spill is rewritten later
+            } else {
+                std::memcpy(out, source.next, count);
+            }
             source.next += count;
             out += count;
             // Data that does not pack is mostly zero tag bytes and literals.
@@ -155,8 +171,7 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
             length = 2 + (code & 1);
             lastOffset = offset;
         } else {
-            uint32_t near = 0;
-            for (int i = 0; i < 4; i++) near = 2 * near + source.bit();
+            uint32_t near = source.fourBits();
             if (source.truncated || out == outEnd) break;
             if (near == 0) {
                 *out++ = 0;
