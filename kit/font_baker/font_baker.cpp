@@ -22,6 +22,15 @@ constexpr uint16_t kExtraCodes[] = {0x0152, 0x0153, 0x0160, 0x0161, 0x0178, 0x01
 
 bool required(uint16_t code) { return code <= 0xFE; }
 
+// Stand-ins for code units that some fonts leave out.
+uint16_t stand_in(uint16_t code) {
+    switch (code) {
+        case 0x00A0: return 0x0020;  // no-break space
+        case 0x00AD: return 0x002D;  // soft hyphen
+        default: return 0;
+    }
+}
+
 struct RenderedGlyph {
     uint16_t code;
     int left;     // bitmap origin relative to the pen, pixels
@@ -48,8 +57,9 @@ std::string hex_code(uint16_t code) {
     return text;
 }
 
-bool render_glyph(FT_Face face, uint16_t code, RenderedGlyph* glyph, std::string* error) {
-    if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) {
+// Renders the glyph of `source` for the code unit `code`.
+bool render_glyph(FT_Face face, uint16_t code, uint16_t source, RenderedGlyph* glyph, std::string* error) {
+    if (FT_Load_Char(face, source, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) {
         *error = "cannot render " + hex_code(code);
         return false;
     }
@@ -105,13 +115,15 @@ bool bake_font(const std::string& font_file, int pixel_size, BakedFont* font, st
     std::vector<RenderedGlyph> rendered;
     int ascent = 0, descent = 0;
     for (uint16_t code : baked_code_units()) {
-        if (!FT_Get_Char_Index(face.face, code)) {
+        uint16_t source = code;
+        if (!FT_Get_Char_Index(face.face, source)) source = stand_in(code);
+        if (!source || !FT_Get_Char_Index(face.face, source)) {
             if (!required(code)) continue;
             *error = "font has no glyph for " + hex_code(code) + ": " + font_file;
             return false;
         }
         RenderedGlyph glyph;
-        if (!render_glyph(face.face, code, &glyph, error)) return false;
+        if (!render_glyph(face.face, code, source, &glyph, error)) return false;
         if (glyph.width && glyph.rows) {
             ascent = std::max(ascent, glyph.top);
             descent = std::max(descent, glyph.rows - glyph.top);

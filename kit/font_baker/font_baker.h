@@ -39,7 +39,8 @@ constexpr int kDefaultPixelSize = 20;
 std::vector<uint16_t> baked_code_units();
 
 // Renders and packs the glyphs. False with a message in `error` when the font
-// can't be read, misses a glyph of U+0020..U+00FE, or needs too many pages.
+// can't be read, misses a glyph of U+0020..U+00FE (a missing no-break space or
+// soft hyphen is drawn as a space or hyphen), or needs too many pages.
 bool bake_font(const std::string& font_file, int pixel_size, BakedFont* font, std::string* error);
 
 // The definition file's bytes.
