@@ -1,0 +1,133 @@
+#include "tests/show/show_fixture.h"
+
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "app/app_state.h"
+#include "app/shell.h"
+#include "app/show.h"
+#include "audio/loop_mixer.h"
+#include "codec/picture_decoder.h"
+#include "kit/encoder/picture_encoder.h"
+#include "kit/font_baker/font_baker.h"
+#include "kit/render/offscreen_gl.h"
+#include "lib/file_system.h"
+#include "lib/stream.h"
+
+namespace fs = std::filesystem;
+
+ShowDirectory::ShowDirectory() {
+    char pattern[] = "/tmp/vel_show_XXXXXX";
+    if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
+    path_ = pattern;
+    previous_ = fs::current_path().string();
+    fs::current_path(path_);
+}
+
+ShowDirectory::~ShowDirectory() {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+void ShowDirectory::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    fs::path file = fs::path(path_) / name;
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+void ShowDirectory::write(const std::string& name, const std::string& bytes) const {
+    write(name, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+void ShowDirectory::remove(const std::string& name) const { fs::remove(fs::path(path_) / name); }
+
+RgbImage test_picture(int seed) {
+    RgbImage image(1024, 512);
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            uint8_t* p = image.pixel(x, y);
+            p[0] = uint8_t(40 + (x * (seed + 1) / 8 + y / 4) % 180);
+            p[1] = uint8_t(60 + (y * (seed + 2) / 6) % 160);
+            p[2] = uint8_t(200 - (x / 6 + seed * 40) % 150);
+        }
+    return image;
+}
+
+std::vector<uint8_t> encode_test_picture(const RgbImage& image) { return encodePicture(image); }
+
+RgbImage decode_with_player(const std::vector<uint8_t>& file) {
+    std::vector<uint8_t> copy = file;
+    MemoryStream stream(copy.data(), int32_t(copy.size()), 0);
+    PictureBuffer picture;
+    PictureDecoder decoder;
+    if (decoder.decode(stream, picture) != DecodeResult::decoded) throw std::runtime_error("test picture undecodable");
+    RgbImage image(picture.width, picture.height);
+    for (int i = 0; i < picture.width * picture.height; ++i) {
+        image.rgb[size_t(i) * 3] = picture.pixels[i * 3 + 2];
+        image.rgb[size_t(i) * 3 + 1] = picture.pixels[i * 3 + 1];
+        image.rgb[size_t(i) * 3 + 2] = picture.pixels[i * 3];
+    }
+    return image;
+}
+
+void write_test_font() {
+    BakedFont font;
+    std::string error;
+    if (!bake_font(VEL_TEST_FONT, 20, &font, &error)) throw std::runtime_error(error);
+    if (!write_baked_font(font, "data/fonts", "batang", &error)) throw std::runtime_error(error);
+}
+
+namespace {
+bool end_seen = false;
+int end_code = -1;
+void record_end(int32_t status) {
+    end_seen = true;
+    end_code = status;
+}
+}  // namespace
+
+struct SceneHarness::Gl {
+    OffscreenGl context;
+    LoopMixer mixer;
+};
+
+SceneHarness::SceneHarness() : gl_(new Gl) {
+    std::string error;
+    if (!gl_->context.open(1024, 768, &error)) return;
+    app_state = AppState();
+    mountArchives();
+    init_scene();
+    resize_view(1024, 768);
+    app_state.mixer = &gl_->mixer;
+    end_seen = false;
+    end_code = -1;
+    set_show_end_hook(record_end);
+    ready_ = true;
+}
+
+SceneHarness::~SceneHarness() {
+    set_show_end_hook(nullptr);
+    app_state.mixer = nullptr;
+    delete app_state.font;
+    app_state.font = nullptr;
+    delete gl_;
+}
+
+void SceneHarness::draw(float time, float clear_grey) {
+    glClearColor(clear_grey, clear_grey, clear_grey, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    show_frame(time);
+    glPopMatrix();
+}
+
+RgbImage SceneHarness::pixels() const { return gl_->context.read_pixels(); }
+bool SceneHarness::ended() const { return end_seen; }
+int SceneHarness::end_status() const { return end_code; }
