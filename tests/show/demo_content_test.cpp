@@ -1,0 +1,190 @@
+// The demo show's generated content: captions, pictures, music and loops,
+// read back the way the player reads them.
+#include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
+
+#include <cmath>
+#include <cstring>
+#include <set>
+
+#include "audio/loop_mixer.h"
+#include "kit/demo/audio_buffer.h"
+#include "kit/demo/captions.h"
+#include "kit/demo/demo_pictures.h"
+#include "kit/demo/music.h"
+#include "tests/show/show_fixture.h"
+
+TEST(DemoCaptions, OneShortLatin1LinePerPicture) {
+    const std::string text = demo_captions();
+    int lines = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "every line ends with CR LF";
+        std::string line = text.substr(start, end - start);
+        EXPECT_FALSE(line.empty());
+        EXPECT_LT(line.size(), 50u) << line;
+        for (unsigned char c : line) EXPECT_TRUE(c >= 0x20 && c != 0x7F && (c < 0x80 || c >= 0xA0)) << int(c);
+        start = end + 2;
+        ++lines;
+    }
+    EXPECT_EQ(lines, demo_picture_count());
+    for (const char* accent : {"\xE9", "\xE0", "\xF6", "\xF1", "\xFC"})
+        EXPECT_NE(text.find(accent), std::string::npos) << "missing Latin-1 byte " << int(uint8_t(accent[0]));
+}
+
+// Mean absolute difference of two pictures, per channel value.
+static double mean_difference(const DemoImage& a, const DemoImage& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+    return sum / double(a.rgb.size());
+}
+
+TEST(DemoPictures, AtLeastEightRichAndDistinctPictures) {
+    ASSERT_GE(demo_picture_count(), 8);
+    std::vector<DemoImage> pictures;
+    std::set<std::string> names;
+    for (int i = 0; i < demo_picture_count(); ++i) {
+        pictures.push_back(make_demo_picture(i, 1024, 512));
+        names.insert(demo_picture_name(i));
+        const DemoImage& p = pictures.back();
+        ASSERT_EQ(p.width, 1024);
+        ASSERT_EQ(p.height, 512);
+        // Many colours and real contrast, not a flat or two-tone picture.
+        std::set<uint32_t> colours;
+        double sum = 0, squares = 0;
+        for (size_t j = 0; j < p.rgb.size(); j += 3) {
+            colours.insert(uint32_t(p.rgb[j]) << 16 | uint32_t(p.rgb[j + 1]) << 8 | p.rgb[j + 2]);
+            double luma = 0.3 * p.rgb[j] + 0.59 * p.rgb[j + 1] + 0.11 * p.rgb[j + 2];
+            sum += luma;
+            squares += luma * luma;
+        }
+        double n = double(p.rgb.size() / 3);
+        double deviation = std::sqrt(squares / n - (sum / n) * (sum / n));
+        EXPECT_GT(colours.size(), 1000u) << demo_picture_name(i);
+        EXPECT_GT(deviation, 12.0) << demo_picture_name(i);
+    }
+    EXPECT_EQ(int(names.size()), demo_picture_count());
+    for (size_t i = 0; i < pictures.size(); ++i)
+        for (size_t j = i + 1; j < pictures.size(); ++j)
+            EXPECT_GT(mean_difference(pictures[i], pictures[j]), 15.0) << i << " and " << j;
+}
+
+TEST(DemoPictures, SameInputSamePicture) {
+    DemoImage a = make_demo_picture(3, 256, 128), b = make_demo_picture(3, 256, 128);
+    EXPECT_EQ(a.rgb, b.rgb);
+}
+
+TEST(DemoMusic, CoversEverySlotAndIsNeverSilentDuringIt) {
+    const int pictures = 3;
+    StereoBuffer music = compose_demo_music(pictures);
+    EXPECT_EQ(music.rate, 44100);
+    const double seconds = double(music.frames()) / music.rate;
+    EXPECT_GE(seconds, 2.5 + 6.0 * pictures + 2.0);
+    float peak = 0;
+    for (float s : music.samples) peak = std::max(peak, std::fabs(s));
+    EXPECT_LE(peak, 1.0f);
+    for (int slot = 0; slot < pictures; ++slot) {
+        size_t begin = size_t((2.5 + slot * 6.0) * music.rate), end = begin + size_t(6.0 * music.rate);
+        double energy = 0;
+        for (size_t n = begin; n < end; ++n) energy += double(music.samples[n * 2]) * music.samples[n * 2];
+        EXPECT_GT(std::sqrt(energy / double(end - begin)), 0.03) << "slot " << slot;
+    }
+}
+
+namespace {
+struct MemoryFile {
+    const std::vector<uint8_t>* bytes;
+    size_t position;
+};
+size_t memory_read(void* destination, size_t size, size_t count, void* source) {
+    MemoryFile* file = static_cast<MemoryFile*>(source);
+    size_t wanted = size * count, left = file->bytes->size() - file->position;
+    size_t n = std::min(wanted, left);
+    std::memcpy(destination, file->bytes->data() + file->position, n);
+    file->position += n;
+    return size ? n / size : 0;
+}
+}  // namespace
+
+TEST(DemoMusic, OggVorbisReadsBackAtTheShowsFormat) {
+    StereoBuffer tone;
+    tone.resize_frames(44100 * 2);
+    for (size_t n = 0; n < tone.frames(); ++n)
+        tone.samples[n * 2] = tone.samples[n * 2 + 1] = float(0.5 * std::sin(n * 2 * M_PI * 440 / 44100));
+    std::string error;
+    std::vector<uint8_t> ogg = encode_ogg_vorbis(tone, 0.3f, &error);
+    ASSERT_FALSE(ogg.empty()) << error;
+    MemoryFile file{&ogg, 0};
+    OggVorbis_File vf;
+    ov_callbacks callbacks = {memory_read, nullptr, nullptr, nullptr};
+    ASSERT_EQ(ov_open_callbacks(&file, &vf, nullptr, 0, callbacks), 0);
+    vorbis_info* info = ov_info(&vf, -1);
+    EXPECT_EQ(info->channels, 2);
+    EXPECT_EQ(info->rate, 44100);
+    // Stream forward and count the frames decoded.
+    long total = 0;
+    float** pcm = nullptr;
+    int section = 0;
+    double energy = 0;
+    for (;;) {
+        long got = ov_read_float(&vf, &pcm, 4096, &section);
+        if (got <= 0) break;
+        for (long i = 0; i < got; ++i) energy += double(pcm[0][i]) * pcm[0][i];
+        total += got;
+    }
+    ov_clear(&vf);
+    EXPECT_EQ(total, long(tone.frames()));
+    EXPECT_NEAR(std::sqrt(energy / double(total)), 0.5 / std::sqrt(2.0), 0.02);
+}
+
+// Largest step between neighbouring frames of one channel, the wrap excluded.
+static float largest_step(const StereoBuffer& loop, int channel) {
+    float largest = 0;
+    for (size_t n = 1; n < loop.frames(); ++n)
+        largest = std::max(largest, std::fabs(loop.samples[n * 2 + channel] - loop.samples[(n - 1) * 2 + channel]));
+    return largest;
+}
+
+TEST(DemoLoops, SeamlessWhereTheyWrap) {
+    for (const StereoBuffer& loop : {make_idle_loop(), make_active_loop()}) {
+        ASSERT_GT(loop.frames(), 44100u / 2);
+        for (int channel = 0; channel < 2; ++channel) {
+            float wrap = std::fabs(loop.samples[channel] - loop.samples[(loop.frames() - 1) * 2 + channel]);
+            EXPECT_LE(wrap, largest_step(loop, channel));
+        }
+    }
+    // The active loop is quiet at its ends: the clicks die away inside it.
+    StereoBuffer active = make_active_loop();
+    EXPECT_LT(std::fabs(active.samples[0]), 0.01f);
+    EXPECT_LT(std::fabs(active.samples[active.samples.size() - 1]), 0.01f);
+}
+
+TEST(DemoLoops, TypingLoopHoldsManyClicks) {
+    StereoBuffer active = make_active_loop();
+    // Count onsets: the envelope crossing a threshold upwards after a quiet gap.
+    int clicks = 0;
+    size_t quiet = 1000;
+    for (size_t n = 0; n < active.frames(); ++n) {
+        float level = std::fabs(active.samples[n * 2]) + std::fabs(active.samples[n * 2 + 1]);
+        if (level > 0.1f && quiet >= 1000) ++clicks;
+        quiet = level > 0.02f ? 0 : quiet + 1;
+    }
+    EXPECT_GE(clicks, 10);
+    EXPECT_LE(clicks, 40);
+}
+
+TEST(DemoLoops, PlayerLoadsTheWaveFiles) {
+    ShowDirectory dir;
+    StereoBuffer idle = make_idle_loop(), active = make_active_loop();
+    dir.write("data/audio/loop_idle.wav", encode_wav16(idle));
+    dir.write("data/audio/loop_active.wav", encode_wav16(active));
+    LoopMixer mixer;
+    ASSERT_TRUE(mixer.load_loop("data/audio/loop_idle.wav"));
+    ASSERT_TRUE(mixer.load_loop("data/audio/loop_active.wav"));
+    EXPECT_EQ(mixer.slots[0].frames, idle.frames());
+    EXPECT_EQ(mixer.slots[1].frames, active.frames());
+    // Samples round to 16 bits exactly as written.
+    for (size_t n : {size_t(0), size_t(1234), idle.frames() - 1})
+        EXPECT_EQ(mixer.slots[0].samples[n * 2 + 1], int16_t(std::lround(idle.samples[n * 2 + 1] * 32767.0)));
+}
