@@ -49,7 +49,7 @@ static int run_encode(int argc, char** argv) {
     if (width && !pictureSizeEncodable(width, height)) {
         std::fprintf(stderr,
                      "velkit: encode: cannot encode %dx%d: width and height must be multiples of 64, "
-                     "at least 64, and the height may not exceed the width\n",
+                     "at least 64, the height not above the width, at most 8192x8192 pixels in all\n",
                      width, height);
         return 1;
     }

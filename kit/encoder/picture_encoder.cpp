@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "codec/picture_decoder.h"
 #include "kit/encoder/analysis_transform.h"
 #include "kit/encoder/bit_writer.h"
 #include "kit/encoder/coefficient_coder.h"
@@ -26,7 +27,7 @@ void encodePlane(std::vector<double>& samples, int width, int height, int qualit
 }  // namespace
 
 bool pictureSizeEncodable(int width, int height) {
-    return width >= 64 && height >= 64 && width % 64 == 0 && height % 64 == 0 && height <= width && width < 32768;
+    return width < 32768 && PictureDecoder::sizeSupported(width, height);
 }
 
 std::vector<uint8_t> encodePicture(const RgbImage& image, const EncoderOptions& options) {
@@ -34,7 +35,7 @@ std::vector<uint8_t> encodePicture(const RgbImage& image, const EncoderOptions& 
         throw std::invalid_argument("cannot encode a " + std::to_string(image.width) + "x" +
                                     std::to_string(image.height) +
                                     " picture: width and height must be multiples of 64, at least 64, "
-                                    "and the height may not exceed the width");
+                                    "the height not above the width, at most 8192x8192 pixels in all");
     if (image.rgb.size() != size_t(image.width) * size_t(image.height) * 3)
         throw std::invalid_argument("pixel buffer does not match the picture size");
     encoder::ColourPlanes planes = encoder::toColourPlanes(image);

@@ -118,3 +118,26 @@ TEST(PictureEncoder, TruncatedFilesAreReportedByTheDecoder) {
     EXPECT_FALSE(decoded.ok);
     EXPECT_FALSE(decoded.error.empty());
 }
+
+TEST(PictureEncoder, OptionsTradeQualityForSize) {
+    const RgbImage original = noisePicture(128, 64, 8);
+    EncoderOptions nearest;
+    nearest.deadZone = 0.75;
+    EncoderOptions coarse;
+    coarse.deadZone = 2.0;
+    coarse.roundingBias = 0.3;
+    coarse.zeroIsolated = true;
+    const std::vector<uint8_t> fine = encodePicture(smoothPicture(128, 64, 8), nearest);
+    for (const EncoderOptions& options : {nearest, EncoderOptions(), coarse}) {
+        const std::vector<uint8_t> bytes = encodePicture(original, options);
+        const DecodedPicture decoded = decodePictureBytes(bytes);
+        ASSERT_TRUE(decoded.ok) << decoded.error;
+        EXPECT_GE(lumaPsnr(original, toRgbImage(decoded)), 12.0);
+    }
+    const size_t nearestSize = encodePicture(original, nearest).size();
+    const size_t defaultSize = encodePicture(original).size();
+    const size_t coarseSize = encodePicture(original, coarse).size();
+    EXPECT_GT(nearestSize, defaultSize);
+    EXPECT_GT(defaultSize, coarseSize);
+    EXPECT_LT(fine.size(), nearestSize);
+}
