@@ -1,0 +1,154 @@
+// The Win32 file layer as the player uses it: the system enforces the share
+// modes, mapped files keep every other opener out, resources come from the
+// module, and the working directory's archives are found by FindFirstFileA.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "lib/file_system.h"
+#include "lib/stream.h"
+#include "platform/files.h"
+
+namespace {
+
+class WindowsFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        path_ = std::string(base) + "velandora_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(path_.c_str(), nullptr);
+        GetCurrentDirectoryA(MAX_PATH, base);
+        previous_ = base;
+        ASSERT_TRUE(SetCurrentDirectoryA(path_.c_str()));
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(previous_.c_str());
+        std::string pattern = path_ + "\\*";
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = path_ + "\\" + found.cFileName;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveDirectoryA(name.c_str());
+                else
+                    DeleteFileA(name.c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(path_.c_str());
+    }
+    static void write(const std::string& name, const std::string& bytes) {
+        std::ofstream out(name, std::ios::binary);
+        out << bytes;
+    }
+    std::string path_, previous_;
+};
+
+TEST_F(WindowsFiles, ReadersShareButWritersAreKeptOut) {
+    write("shared.txt", "0123456789");
+    FileStream first, second, writer;
+    ASSERT_EQ(first.open("shared.txt", 0), 1);
+    EXPECT_EQ(second.open("shared.txt", 0), 1) << "readers share the file";
+    EXPECT_EQ(writer.open("shared.txt", 1), 0) << "a reader does not share writing";
+    char bytes[4] = {};
+    EXPECT_EQ(second.read(bytes, 4), 4);
+    EXPECT_EQ(std::memcmp(bytes, "0123", 4), 0);
+    first.close();
+    second.close();
+    EXPECT_EQ(writer.open("shared.txt", 1), 1) << "the file is free once the readers close";
+}
+
+TEST_F(WindowsFiles, DispositionsCreateTruncateAndRefuse) {
+    FileStream stream;
+    EXPECT_EQ(stream.open("missing.txt", 0), 0) << "open existing fails for a missing file";
+    ASSERT_EQ(stream.open("made.txt", 2 | 4), 1);
+    EXPECT_EQ(stream.write("abcdef", 6), 6);
+    EXPECT_EQ(stream.size(), 6);
+    stream.close();
+    ASSERT_EQ(stream.open("made.txt", 2 | 8), 1) << "open or create keeps the content";
+    EXPECT_EQ(stream.size(), 6);
+    stream.close();
+    ASSERT_EQ(stream.open("made.txt", 1 | 4), 1) << "create always truncates";
+    EXPECT_EQ(stream.size(), 0);
+    stream.close();
+    EXPECT_EQ(stream.open("made.txt", 12), 0) << "disposition 12 is invalid";
+}
+
+TEST_F(WindowsFiles, MappedFileKeepsEveryOtherOpenerOutUntilClosed) {
+    write("mapped.bin", "mapped content");
+    MappedFileStream mapped;
+    ASSERT_EQ(mapped.openMapped("mapped.bin"), 1);
+    EXPECT_EQ(mapped.size(), 14);
+    FileStream other;
+    EXPECT_EQ(other.open("mapped.bin", 0), 0) << "a mapped file is not shared, not even for reading";
+    MappedFileStream second;
+    EXPECT_EQ(second.openMapped("mapped.bin"), 0);
+    char bytes[6] = {};
+    EXPECT_EQ(mapped.read(bytes, 6), 6);
+    EXPECT_EQ(std::memcmp(bytes, "mapped", 6), 0);
+    EXPECT_EQ(mapped.write("x", 1), 0) << "a mapped view is read-only";
+    mapped.close();
+    EXPECT_EQ(other.open("mapped.bin", 0), 1);
+}
+
+TEST_F(WindowsFiles, EmptyFileMapsToAnEmptyStream) {
+    write("empty.bin", "");
+    MappedFileStream mapped;
+    EXPECT_EQ(mapped.openMapped("empty.bin"), 1);
+    EXPECT_EQ(mapped.size(), 0);
+    char byte;
+    EXPECT_EQ(mapped.read(&byte, 1), 0);
+}
+
+TEST_F(WindowsFiles, NamesIgnoreCaseAndEitherSeparator) {
+    CreateDirectoryA("Data", nullptr);
+    write("Data\\Note.TXT", "note");
+    for (const char* name : {"data/note.txt", "DATA\\NOTE.txt", "Data/Note.TXT"}) {
+        Stream* stream = openFile(name);
+        ASSERT_NE(stream, nullptr) << name;
+        EXPECT_EQ(stream->size(), 4) << name;
+        delete stream;
+    }
+}
+
+TEST_F(WindowsFiles, ArchivesAreTheLccFilesOfTheWorkingDirectory) {
+    write("b.lcc", "x");
+    write("A.LCC", "x");
+    write("c.Lcc", "x");
+    write("d.lccx", "x");
+    write("e.lc", "x");
+    CreateDirectoryA("f.lcc", nullptr);
+    std::vector<std::string> names = platformListArchives();
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "A.LCC");
+    EXPECT_EQ(names[1], "b.lcc");
+    EXPECT_EQ(names[2], "c.Lcc");
+}
+
+TEST(WindowsResources, ModuleResourcesOpenReadOnly) {
+    Stream* text = openFile("res:12");
+    ASSERT_NE(text, nullptr);
+    char bytes[32] = {};
+    ASSERT_EQ(text->size(), 17);
+    EXPECT_EQ(text->read(bytes, 32), 17);
+    EXPECT_EQ(std::string(bytes, 17), "resource twelve\r\n");
+    EXPECT_EQ(text->write("x", 1), 0) << "resources are read-only";
+    delete text;
+
+    MemoryStream binary;
+    ASSERT_EQ(binary.openResource(4000), 1);
+    EXPECT_EQ(binary.size(), 70000);
+    EXPECT_EQ(binary.openResource(4001), 0) << "a missing resource";
+    EXPECT_EQ(openFile("res:13"), nullptr);
+}
+
+}  // namespace
