@@ -7,33 +7,50 @@
 
 namespace {
 
+const uint64_t kOnes8 = 0x0101010101010101ull;
+
 inline int32_t countBits(uint64_t v) {
+#ifdef __POPCNT__
+    return __builtin_popcountll(v);
+#else
     v = v - ((v >> 1) & 0x5555555555555555ull);
     v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
     v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return int32_t((v * 0x0101010101010101ull) >> 56);
+    return int32_t((v * kOnes8) >> 56);
+#endif
 }
 
-// Position of set bit number n (0-based) of v; v has more than n set bits.
+// selectInByte[b + 256 * n]: position of set bit number n of the byte b.
+struct ByteSelect {
+    uint8_t position[256 * 8];
+    ByteSelect() {
+        for (int b = 0; b < 256; ++b)
+            for (int n = 0; n < 8; ++n) {
+                int seen = 0, at = 0;
+                for (int bit = 0; bit < 8; ++bit)
+                    if (b & (1 << bit)) {
+                        if (seen == n) at = bit;
+                        ++seen;
+                    }
+                position[b + 256 * n] = uint8_t(at);
+            }
+    }
+};
+const ByteSelect byteSelect;
+
+// Position of set bit number n (0-based) of v, which has more than n set bits:
+// byte-wise prefix counts find the byte, a table the bit within it.
 inline int32_t selectBit(uint64_t v, int32_t n) {
-    int32_t base = 0;
-    int32_t low = countBits(v & 0xFFFFFFFFull);
-    if (n >= low) {
-        n -= low;
-        v >>= 32;
-        base = 32;
-    }
-    int32_t low16 = countBits(v & 0xFFFFull);
-    if (n >= low16) {
-        n -= low16;
-        v >>= 16;
-        base += 16;
-    }
-    while (n > 0) {
-        v &= v - 1;
-        --n;
-    }
-    return base + __builtin_ctzll(v);
+    uint64_t s = v - ((v >> 1) & 0x5555555555555555ull);
+    s = (s & 0x3333333333333333ull) + ((s >> 2) & 0x3333333333333333ull);
+    s = (s + (s >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    const uint64_t sums = s * kOnes8;  // byte i: set bits in bytes 0 .. i
+    const uint64_t highBits = 0x80 * kOnes8;
+    // Bytes whose prefix count is at most n have their high bit set.
+    const uint64_t atMost = ((uint64_t(n) * kOnes8 | highBits) - sums) & highBits;
+    const int32_t place = int32_t((((atMost >> 7) * kOnes8) >> 56) * 8);
+    const int32_t before = int32_t(((sums << 8) >> place) & 0xFF);
+    return place + byteSelect.position[((v >> place) & 0xFF) + 256 * uint32_t(n - before)];
 }
 
 }  // namespace
@@ -131,12 +148,12 @@ void PictureDecoder::refinementPass(int32_t d) {
             int32_t index = word * 64 + __builtin_ctzll(bits);
             bits &= bits - 1;
             int32_t x = groupValues[index];
-            // Coefficients placed in this plane (|x| = d) and the padding (0) read nothing.
-            if (x >= twice) {
-                if (reader.readBit()) groupValues[index] = int16_t(x + d);
-            } else if (x <= -twice) {
-                if (reader.readBit()) groupValues[index] = int16_t(x - d);
-            }
+            // Without branches on the data: coefficients placed in this plane
+            // (|x| = d) and the padding (0) read no bit.
+            int32_t sign = x >> 31;
+            int32_t refined = ((x ^ sign) - sign) >= twice;
+            int32_t bit = int32_t(reader.takeBitIf(refined));
+            groupValues[index] = int16_t(x + (((d ^ sign) - sign) & -bit));
         }
     }
 }
