@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "font/gl.h"
+#include "font/texture.h"
 #include "font/unicode_font.h"
 #include "kit/font_baker/font_baker.h"
 #include "tests/font/gl_test_context.h"
@@ -421,6 +422,47 @@ TEST_F(FontText, FontWithoutGlyphs) {
     EXPECT_EQ(font.definition->top, 2147483648.0f);
     EXPECT_FLOAT_EQ(font.draw_text(u"a b", 10, 10, 1.4f, 0xFFFFFF, 0), 16.0f * 1.4f);
     EXPECT_EQ(render_text(u"a b", 10, 100, 1.4f, 0xFFFFFF, 0, &font).ink_count(), 0);
+}
+
+TEST_F(FontText, ElevenPagesLoadIntoTexturesOfTheirOwn) {
+    BakedFont many;
+    for (int page = 0; page < 11; ++page) {
+        many.pages.emplace_back(size_t(kBakedPageSize) * kBakedPageSize * 3, uint8_t(10 + 20 * page));
+        many.glyphs.push_back({uint16_t(u'a' + page), GlyphRecord{2, 1, 4, 4, 0, 0, page}, 4});
+    }
+    std::string error;
+    ASSERT_TRUE(write_baked_font(many, directory_->path() + "/data/fonts", "many", &error)) << error;
+    ASSERT_TRUE(std::filesystem::exists(directory_->path() + "/data/fonts/many_10.raw"));
+    UnicodeFont font("many", view());
+    for (int page = 0; page < 11; ++page) {
+        std::vector<uint8_t> rgba(size_t(kBakedPageSize) * kBakedPageSize * 4);
+        glBindTexture(GL_TEXTURE_2D, texture_ids_[3 + page]);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        const uint8_t value = uint8_t(10 + 20 * page);
+        EXPECT_EQ(rgba[0], value) << "page " << page;
+        EXPECT_EQ(rgba[3], value) << "page " << page;  // alpha from red
+        EXPECT_EQ(rgba.back(), value) << "page " << page;
+    }
+    // Glyph 'k' comes from page 10: coverage 210 passes the alpha test, so it draws.
+    EXPECT_GT(render_text(u"k", 100, 100, 1.4f, 0xFFFFFF, 0, &font).ink_count(), 0);
+    // Page 0 holds coverage 10, below the alpha test: nothing.
+    EXPECT_EQ(render_text(u"a", 100, 100, 1.4f, 0xFFFFFF, 0, &font).ink_count(), 0);
+    font_->load_pages(String("data/fonts/batang"));
+}
+
+TEST_F(FontText, NoPagesLeaveTheFontTextureAlone) {
+    const std::vector<uint8_t> marker(4 * 4, 0x5A);
+    upload_rgba_texture(texture_ids_[3], marker.data(), 2, 2);
+    BakedFont none;
+    std::string error;
+    ASSERT_TRUE(write_baked_font(none, directory_->path() + "/data/fonts", "none", &error)) << error;
+    UnicodeFont font("none", view());
+    EXPECT_EQ(font.definition->page_count, 0);
+    std::vector<uint8_t> rgba(4 * 4);
+    glBindTexture(GL_TEXTURE_2D, texture_ids_[3]);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    EXPECT_EQ(rgba, marker);
+    font_->load_pages(String("data/fonts/batang"));
 }
 
 TEST_F(FontText, LongTextIsCutAt1024Units) {
