@@ -5,7 +5,6 @@
 #include "app/show.h"
 #include "audio/music_stream.h"
 #include "audio/stream_player.h"
-#include "platform/window.h"
 
 namespace {
 
@@ -27,5 +26,5 @@ void draw_frame() {
     glPushMatrix();
     show_frame(show_time());
     glPopMatrix();
-    platformSwapBuffers(app_state.window);
+    shell_platform().swap_buffers(app_state.window);
 }

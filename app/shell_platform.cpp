@@ -8,15 +8,16 @@ namespace {
 const ShellPlatform kSystemPlatform = {
     platformMessageBox,  platformChangeDisplayMode, platformRestoreDisplayMode,
     platformShowCursor,  platformCreateWindow,      platformShowWindow,
-    platformPeekEvent,   platformDispatchEvent,     platformSleep,
+    platformSwapBuffers, platformPeekEvent,         platformDispatchEvent,
+    platformSleep,
 };
 
-const ShellPlatform* current = &kSystemPlatform;
+ShellPlatform current = kSystemPlatform;
 
 }  // namespace
 
 const ShellPlatform& system_platform() { return kSystemPlatform; }
 
-const ShellPlatform& shell_platform() { return *current; }
+const ShellPlatform& shell_platform() { return current; }
 
-void set_shell_platform(const ShellPlatform& platform) { current = &platform; }
+void set_shell_platform(const ShellPlatform& platform) { current = platform; }

@@ -13,6 +13,7 @@ struct ShellPlatform {
     PlatformWindow* (*create_window)(const char* title, int32_t x, int32_t y, int32_t width,
                                      int32_t height, WindowProcedure procedure);
     void (*show_window)(PlatformWindow* window);
+    void (*swap_buffers)(PlatformWindow* window);
     bool (*peek_event)();
     bool (*dispatch_event)(int32_t* quit_code);
     void (*sleep)(uint32_t milliseconds);
@@ -21,6 +22,6 @@ struct ShellPlatform {
 // The real calls of the platform layer.
 const ShellPlatform& system_platform();
 
-// The calls in use: system_platform() unless win_main was given others.
+// The calls in use (a copy): system_platform() unless win_main was given others.
 const ShellPlatform& shell_platform();
 void set_shell_platform(const ShellPlatform& platform);

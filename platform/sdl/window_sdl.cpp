@@ -187,7 +187,10 @@ bool platformPeekEvent() {
 bool platformDispatchEvent(int32_t* quitCode) {
     SDL_Event event;
     bool events = SDL_WasInit(SDL_INIT_EVENTS) != 0;
-    if (events && SDL_PollEvent(&event)) {
+    // Taken straight from the queue: SDL_PollEvent may answer "nothing" at
+    // the end of one of its own polling rounds while events are waiting.
+    if (events) SDL_PumpEvents();
+    if (events && SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
         translate(event);
         return true;
     }

@@ -1,0 +1,165 @@
+// The window procedure and the event pump on a real offscreen window: resize,
+// background erase, activation and closing by the system.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/gl.h"
+#include "app/shell.h"
+#include "show_directory.h"
+
+namespace {
+
+std::vector<WindowEvent> events;
+std::vector<int32_t> results;
+
+int32_t recording_procedure(PlatformWindow* window, const WindowMessage& message) {
+    events.push_back(message.event);
+    int32_t result = window_proc(window, message);
+    results.push_back(result);
+    return result;
+}
+
+class ShellWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platformChangeDisplayMode(1024, 768, 32));
+        window = platformCreateWindow("Velandora", 0, 0, 1024, 768, recording_procedure);
+        ASSERT_NE(window, nullptr);
+        ASSERT_NE(app_state.gl_context, nullptr);
+        platformShowWindow(window);
+        drain();
+        events.clear();
+        results.clear();
+    }
+
+    void TearDown() override {
+        if (app_state.gl_context) {
+            push_window_event(SDL_WINDOWEVENT_CLOSE);
+            drain();
+        }
+    }
+
+    // Takes every waiting event; true when the quit request came with code 0.
+    bool drain() {
+        while (platformPeekEvent()) {
+            int32_t code = -1;
+            if (!platformDispatchEvent(&code)) return code == 0;
+        }
+        return false;
+    }
+
+    void push_window_event(SDL_WindowEventID id) {
+        SDL_Event event = {};
+        event.type = SDL_WINDOWEVENT;
+        event.window.event = id;
+        SDL_PushEvent(&event);
+    }
+
+    uint32_t pixel(int x, int y) {
+        uint8_t rgba[4] = {};
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        return uint32_t(rgba[0]) << 16 | uint32_t(rgba[1]) << 8 | rgba[2];
+    }
+
+    ShowDirectory directory;
+    PlatformWindow* window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ShellWindow, ResizeStoresTheFourSizesAndTheViewport) {
+    resize_view(800, 600);
+    EXPECT_EQ(app_state.client_width, 800);
+    EXPECT_EQ(app_state.client_height, 600);
+    EXPECT_FLOAT_EQ(app_state.client_width_f, 800.0f);
+    EXPECT_FLOAT_EQ(app_state.client_height_f, 600.0f);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 0);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[2], 800);
+    EXPECT_EQ(viewport[3], 600);
+}
+
+TEST_F(ShellWindow, ProjectionUsesTheWholeNumberAspect) {
+    const double near_plane = double(0.05f), half = double(0.04f);
+    GLdouble matrix[16] = {};
+    // 800 / 600 is 1 in whole numbers: a square frustum.
+    resize_view(800, 600);
+    glGetDoublev(GL_PROJECTION_MATRIX, matrix);
+    EXPECT_NEAR(matrix[0], near_plane / half, 1e-6);
+    EXPECT_NEAR(matrix[5], near_plane / half, 1e-6);
+    EXPECT_NEAR(matrix[10], -(500.0 + near_plane) / (500.0 - near_plane), 1e-6);
+    // 2048 / 768 is 2: the frustum is twice as tall as wide.
+    resize_view(2048, 768);
+    glGetDoublev(GL_PROJECTION_MATRIX, matrix);
+    EXPECT_NEAR(matrix[0], near_plane / half, 1e-6);
+    EXPECT_NEAR(matrix[5], near_plane / (2 * half), 1e-6);
+}
+
+TEST_F(ShellWindow, ZeroHeightDoesNotDivideByZero) {
+    resize_view(640, 0);
+    EXPECT_EQ(app_state.client_width, 640);
+    EXPECT_EQ(app_state.client_height, 0);
+    EXPECT_FLOAT_EQ(app_state.client_height_f, 0.0f);
+}
+
+TEST_F(ShellWindow, SizeChangeReadsTheClientArea) {
+    resize_view(10, 10);
+    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
+    drain();
+    ASSERT_EQ(events, std::vector<WindowEvent>{WindowEvent::Resized});
+    EXPECT_EQ(results, std::vector<int32_t>{0});
+    EXPECT_EQ(app_state.client_width, 1024);
+    EXPECT_EQ(app_state.client_height, 768);
+}
+
+TEST_F(ShellWindow, EraseIsAnsweredWithoutPainting) {
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    push_window_event(SDL_WINDOWEVENT_EXPOSED);
+    drain();
+    ASSERT_EQ(events, std::vector<WindowEvent>{WindowEvent::EraseBackground});
+    EXPECT_EQ(results, std::vector<int32_t>{1});
+    EXPECT_EQ(pixel(0, 0), 0x0000FFu);
+    EXPECT_EQ(pixel(1023, 767), 0x0000FFu);
+}
+
+TEST_F(ShellWindow, ActivationFollowsTheFocus) {
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    drain();
+    EXPECT_EQ(app_state.input.active, 0u);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    drain();
+    EXPECT_EQ(app_state.input.active, 1u);
+    EXPECT_EQ(events, (std::vector<WindowEvent>{WindowEvent::Activated, WindowEvent::Activated}));
+    EXPECT_EQ(results, (std::vector<int32_t>{0, 0}));
+}
+
+TEST_F(ShellWindow, WindowCloseDestroysAndQuitsWithZero) {
+    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    EXPECT_TRUE(drain());
+    EXPECT_EQ(events, std::vector<WindowEvent>{WindowEvent::Destroyed});
+    EXPECT_EQ(app_state.gl_context, nullptr);
+}
+
+TEST_F(ShellWindow, SystemQuitDestroysAndQuitsWithZero) {
+    SDL_Event event = {};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+    EXPECT_TRUE(drain());
+    EXPECT_EQ(events, std::vector<WindowEvent>{WindowEvent::Destroyed});
+    EXPECT_EQ(app_state.gl_context, nullptr);
+}
+
+TEST_F(ShellWindow, QuitComesAfterTheEventsBeforeIt) {
+    platformPostQuit(0);
+    push_window_event(SDL_WINDOWEVENT_EXPOSED);
+    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
+    EXPECT_TRUE(drain());
+    EXPECT_EQ(events, (std::vector<WindowEvent>{WindowEvent::EraseBackground, WindowEvent::Resized}));
+}
