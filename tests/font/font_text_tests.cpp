@@ -465,6 +465,32 @@ TEST_F(FontText, NoPagesLeaveTheFontTextureAlone) {
     font_->load_pages(String("data/fonts/batang"));
 }
 
+TEST_F(FontText, PageNamesLongerThan127BytesAreNotLoaded) {
+    const std::vector<uint8_t> marker(4 * 4, 0x33);
+    upload_rgba_texture(texture_ids_[3], marker.data(), 2, 2);
+    // "data/fonts/" + 111 characters + "_0.raw" is 128 bytes: one too many with the terminator.
+    const std::string name(111, 'n');
+    BakedFont one;
+    one.pages.push_back(baked_->pages[0]);
+    std::string error;
+    ASSERT_TRUE(write_baked_font(one, directory_->path() + "/data/fonts", name, &error)) << error;
+    UnicodeFont font(name.c_str(), view());
+    EXPECT_EQ(font.definition->page_count, 1);
+    std::vector<uint8_t> rgba(4 * 4);
+    glBindTexture(GL_TEXTURE_2D, texture_ids_[3]);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    EXPECT_EQ(rgba, marker);
+    // One character shorter fits, and the page is loaded.
+    const std::string shorter(110, 'n');
+    ASSERT_TRUE(write_baked_font(one, directory_->path() + "/data/fonts", shorter, &error)) << error;
+    UnicodeFont loaded(shorter.c_str(), view());
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, texture_ids_[3]);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 256);
+    font_->load_pages(String("data/fonts/batang"));
+}
+
 TEST_F(FontText, LongTextIsCutAt1024Units) {
     const float advance = float(font_advance(u'i'));
     const std::u16string exact(1024, u'i');
