@@ -21,7 +21,10 @@ std::vector<uint8_t> sampleData() {
         } else {
             size_t from = random() % data.size();
             size_t length = 5 + random() % 60;
-            for (size_t i = 0; i < length; i++) data.push_back(data[from + i % (data.size() - from)]);
+            for (size_t i = 0; i < length; i++) {
+                uint8_t value = data[from + i % (data.size() - from)];
+                data.push_back(value);
+            }
         }
         data.push_back(0);
     }

@@ -132,7 +132,10 @@ TEST(LzRoundTrip, RepeatsAtOffsetBoundaries) {
         SCOPED_TRACE(offset);
         std::vector<uint8_t> data = randomBytes(offset, static_cast<uint32_t>(offset));
         for (size_t length : {2, 3, 4, 5, 300}) {
-            for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
+            for (size_t i = 0; i < length; i++) {
+                uint8_t value = data[data.size() - offset];
+                data.push_back(value);
+            }
             std::vector<uint8_t> noise = randomBytes(3, static_cast<uint32_t>(length));
             data.insert(data.end(), noise.begin(), noise.end());
         }
@@ -177,10 +180,13 @@ TEST(LzRoundTrip, PictureFile) {
 
 // Data made so that each token is the cheapest choice somewhere.
 TEST(LzRoundTrip, PackerUsesEveryTokenKind) {
-    std::vector<uint8_t> data = randomBytes(100, 21);
+    std::vector<uint8_t> data = randomBytes(70000, 21);
     auto append = [&](const std::vector<uint8_t>& more) { data.insert(data.end(), more.begin(), more.end()); };
     auto copyBack = [&](size_t offset, size_t length) {
-        for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
+        for (size_t i = 0; i < length; i++) {
+            uint8_t value = data[data.size() - offset];
+            data.push_back(value);
+        }
     };
     for (int round = 0; round < 20; round++) {
         append(randomBytes(40000, 100 + round));  // literals, and distance for far matches

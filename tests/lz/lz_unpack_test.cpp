@@ -33,7 +33,10 @@ StreamBuilder literals(const std::vector<uint8_t>& data) {
 
 // The expected result of copying length bytes from offset back, byte by byte.
 void appendCopy(std::vector<uint8_t>& data, size_t offset, size_t length) {
-    for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
+    for (size_t i = 0; i < length; i++) {
+        uint8_t value = data[data.size() - offset];
+        data.push_back(value);
+    }
 }
 
 TEST(LzUnpack, LiteralTagAndEndMarkerGiveOneByte) {
