@@ -1,7 +1,5 @@
 #include "app/input.h"
 
-#include <cstring>
-
 #include "app/app_state.h"
 #include "platform/input.h"
 
@@ -9,7 +7,7 @@ namespace {
 
 constexpr int32_t kMouseBufferSize = 16;
 // A lost keyboard is acquired again on every this many failed polls.
-constexpr int32_t kKeyboardRetryInterval = 50;
+constexpr uint32_t kKeyboardRetryInterval = 50;
 
 struct InputDevices {
     PlatformInput* input;
@@ -17,7 +15,7 @@ struct InputDevices {
     PlatformMouse* mouse;
     InputResult last_result;
     uint8_t previous_keys[256];
-    int32_t keyboard_failures;
+    uint32_t keyboard_failures;
     int32_t enabled;
 };
 

@@ -44,7 +44,11 @@ int32_t deliver(PlatformWindow* window, WindowEvent event, int32_t value) {
     return window->procedure(window, message);
 }
 
+// OpenGL 1.1 in immediate mode: a compatibility context (2.1 or later).
 void setGlAttributes(int32_t depthBits) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     int channel = g_format.colorBits >= 24 ? 8 : 5;
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
