@@ -5,6 +5,7 @@
 
 #include "lib/archive_file_system.h"
 #include "lib/lcc_codec.h"
+#include "platform/files.h"
 
 int32_t ArchiveFileSystem::find(const char* name, int32_t wholePath) {
     if (!name || !*name) return 0;
@@ -27,7 +28,11 @@ int32_t ArchiveFileSystem::find(const char* name, int32_t wholePath) {
 int32_t ArchiveFileSystem::findOnDisk(const char* converted, const char* baseName) {
     MappedFileStream* file = new MappedFileStream();
     std::string underData = std::string("DATA/") + baseName;
-    if (file->openMapped(converted) || file->openMapped(underData.c_str()) || file->openMapped(baseName)) {
+    // The three names are one lookup: each directory is checked once for it.
+    platformBeginNameBatch();
+    bool found = file->openMapped(converted) || file->openMapped(underData.c_str()) || file->openMapped(baseName);
+    platformEndNameBatch();
+    if (found) {
         current_ = file;
         currentUnpacked_ = 0;
         return 1;
@@ -56,16 +61,15 @@ EntryRecord* ArchiveFileSystem::findEntry(const char* converted, int32_t baseSta
     }
     // Several members end with the whole name.
     ArchiveIndex::Range range = index_.match(converted, length);
+    // Without a candidate in the primary archive, all of them remain: still
+    // more than one.
     EntryRecord* chosen = nullptr;
-    size_t inPrimary = 0;
     for (size_t i = range.first; i < range.last; ++i) {
-        EntryRecord* candidate = index_.entry(i);
-        if (candidate->archive == primary_) {
-            ++inPrimary;
-            chosen = candidate;
-        }
+        if (index_.archive(i) != primary_) continue;
+        if (chosen) return nullptr;
+        chosen = index_.entry(i);
     }
-    return inPrimary == 1 ? chosen : nullptr;
+    return chosen;
 }
 
 int32_t ArchiveFileSystem::openEntry(EntryRecord* entry) {

@@ -6,29 +6,72 @@
 #include "lib/archive_file_system.h"
 #include "lib/ascii.h"
 
-void ArchiveIndex::clear() { items_.clear(); }
+void ArchiveIndex::clear() {
+    items_.clear();
+    text_.clear();
+}
+
+void ArchiveIndex::makeKey(const char* reversed, size_t length, uint64_t* head, uint64_t* next) {
+    uint64_t words[2] = {0, 0};
+    for (size_t i = 0; i < 16 && i < length; ++i) {
+        words[i / 8] |= static_cast<uint64_t>(static_cast<uint8_t>(reversed[i])) << (56 - 8 * (i % 8));
+    }
+    *head = words[0];
+    *next = words[1];
+}
+
+// Orders as the reversed names compare byte by byte, shorter first on a tie.
+int ArchiveIndex::compare(const Item& a, const Item& b) const {
+    if (a.head != b.head) return a.head < b.head ? -1 : 1;
+    if (a.next != b.next) return a.next < b.next ? -1 : 1;
+    if (a.length > 16 && b.length > 16) {
+        size_t common = std::min(a.length, b.length) - 16;
+        int order = std::memcmp(text_.data() + a.offset + 16, text_.data() + b.offset + 16, common);
+        if (order != 0) return order;
+    }
+    return a.length < b.length ? -1 : a.length > b.length ? 1 : 0;
+}
 
 void ArchiveIndex::build(const std::vector<EntryRecord*>& entries) {
-    items_.clear();
+    clear();
+    size_t total = 0;
+    for (EntryRecord* entry : entries) total += std::strlen(entry->name);
+    text_.resize(total);
     items_.reserve(entries.size());
+    size_t offset = 0;
     for (EntryRecord* entry : entries) {
         size_t length = std::strlen(entry->name);
-        std::string reversed(length, '\0');
+        char* reversed = text_.data() + offset;
         for (size_t i = 0; i < length; ++i) reversed[i] = lowerAscii(entry->name[length - 1 - i]);
-        items_.push_back(Item{std::move(reversed), entry});
+        Item item{0, 0, static_cast<uint32_t>(offset), static_cast<uint32_t>(length), entry, entry->archive};
+        makeKey(reversed, length, &item.head, &item.next);
+        items_.push_back(item);
+        offset += length;
     }
-    std::sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) { return a.reversed < b.reversed; });
+    std::sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) { return compare(a, b) < 0; });
 }
 
 ArchiveIndex::Range ArchiveIndex::match(const char* tail, size_t length) const {
-    std::string key(length, '\0');
+    std::vector<char> key(length);
     for (size_t i = 0; i < length; ++i) key[i] = lowerAscii(tail[length - 1 - i]);
-    auto first = std::lower_bound(items_.begin(), items_.end(), key,
-                                  [](const Item& item, const std::string& k) { return item.reversed < k; });
-    // Every name that starts with the key sorts before the key followed by
-    // anything greater; walk the run with a prefix test.
-    auto last = std::upper_bound(first, items_.end(), key, [](const std::string& k, const Item& item) {
-        return item.reversed.compare(0, k.size(), k) > 0;
-    });
+    Item probe{0, 0, 0, static_cast<uint32_t>(length), nullptr, nullptr};
+    makeKey(key.data(), length, &probe.head, &probe.next);
+
+    auto less = [&](const Item& item) {
+        if (item.head != probe.head) return item.head < probe.head;
+        if (item.next != probe.next) return item.next < probe.next;
+        if (item.length > 16 && length > 16) {
+            size_t common = std::min<size_t>(item.length, length) - 16;
+            int order = std::memcmp(text_.data() + item.offset + 16, key.data() + 16, common);
+            if (order != 0) return order < 0;
+        }
+        return item.length < length;
+    };
+    auto hasTail = [&](const Item& item) {
+        return item.length >= length && std::memcmp(text_.data() + item.offset, key.data(), length) == 0;
+    };
+    auto first = std::partition_point(items_.begin(), items_.end(), less);
+    // The names that start with the key come first among those not less than it.
+    auto last = std::partition_point(first, items_.end(), hasTail);
     return Range{static_cast<size_t>(first - items_.begin()), static_cast<size_t>(last - items_.begin())};
 }

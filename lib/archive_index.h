@@ -3,9 +3,10 @@
 // letter case, in logarithmic time: the lowercased names are kept reversed and
 // sorted, so every tail is a contiguous run of them.
 #include <cstddef>
-#include <string>
+#include <cstdint>
 #include <vector>
 
+struct ArchiveRecord;
 struct EntryRecord;
 
 class ArchiveIndex {
@@ -21,11 +22,22 @@ public:
     };
     Range match(const char* tail, size_t length) const;
     EntryRecord* entry(size_t position) const { return items_[position].entry; }
+    const ArchiveRecord* archive(size_t position) const { return items_[position].archive; }
 
 private:
+    // The first sixteen bytes of a reversed name, big-endian and zero-padded,
+    // decide most comparisons without touching the text.
     struct Item {
-        std::string reversed;  // lowercased name, last character first
+        uint64_t head;
+        uint64_t next;
+        uint32_t offset;  // of the reversed name in text_
+        uint32_t length;
         EntryRecord* entry;
+        const ArchiveRecord* archive;  // the entry's, kept here for scans of long runs
     };
+    static void makeKey(const char* reversed, size_t length, uint64_t* head, uint64_t* next);
+    int compare(const Item& a, const Item& b) const;
+
     std::vector<Item> items_;
+    std::vector<char> text_;  // every reversed, lowercased name back to back
 };

@@ -69,6 +69,11 @@ const void* platformMapView(PlatformMappingHandle mapping);
 void platformUnmapView(PlatformMappingHandle mapping, const void* view);
 void platformCloseMapping(PlatformMappingHandle mapping);
 
+// Lookups of several names that may count as made at one moment: between
+// these calls each directory is checked for changes at most once. Calls nest.
+void platformBeginNameBatch();
+void platformEndNameBatch();
+
 // Names of the regular files in the working directory that match "*.lcc",
 // extension in any letter case, in a stable order.
 std::vector<std::string> platformListArchives();

@@ -1,5 +1,7 @@
 #include "platform/posix/path_posix.h"
 
+#include "platform/files.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -17,11 +19,11 @@
 // are cached per directory (by device and inode, so a change of working
 // directory cannot confuse them) and reread when the directory changes.
 //
-// A directory's modification time has the granularity of the system's coarse
-// clock, so a change made shortly after a listing was read may leave it
-// unchanged. A listing is therefore trusted only when it was read at least two
-// seconds after the directory's last modification; any later change then
-// gives a different time stamp.
+// A directory's change time has the granularity of the system's coarse clock,
+// so a change made shortly after a listing was read may leave it unchanged. A
+// listing is therefore trusted only when it was read at least two seconds
+// after the directory's last change; any later change then gives a different
+// time stamp.
 
 namespace {
 
@@ -34,7 +36,6 @@ std::string lowerAscii(const std::string& text) {
 }
 
 struct Listing {
-    struct timespec modified;
     struct timespec changed;
     struct timespec scanned;
     std::unordered_set<std::string> names;
@@ -43,9 +44,16 @@ struct Listing {
 
 using DirectoryKey = std::pair<dev_t, ino_t>;
 
-std::map<DirectoryKey, std::unique_ptr<Listing>>& listings() {
-    static std::map<DirectoryKey, std::unique_ptr<Listing>> cache;
+std::map<DirectoryKey, std::shared_ptr<const Listing>>& listings() {
+    static std::map<DirectoryKey, std::shared_ptr<const Listing>> cache;
     return cache;
+}
+
+// Directories already checked in the current batch of lookups, by path.
+int batchDepth = 0;
+std::map<std::string, std::shared_ptr<const Listing>>& checkedInBatch() {
+    static std::map<std::string, std::shared_ptr<const Listing>> checked;
+    return checked;
 }
 
 constexpr size_t kMaxCachedDirectories = 256;
@@ -54,20 +62,21 @@ bool sameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+// The change time moves with every change to the entries (and cannot be set
+// back by anyone, unlike the modification time).
 bool trusted(const Listing& listing, const struct stat& info) {
-    if (!sameTime(listing.modified, info.st_mtim) || !sameTime(listing.changed, info.st_ctim)) return false;
-    return listing.scanned.tv_sec - 2 > info.st_mtim.tv_sec && listing.scanned.tv_sec - 2 > info.st_ctim.tv_sec;
+    return sameTime(listing.changed, info.st_ctim) && listing.scanned.tv_sec - 2 > info.st_ctim.tv_sec;
 }
 
 // The listing of `directory`, read again when it may have changed; null when
 // it is not a readable directory.
-const Listing* listDirectory(const std::string& directory) {
+std::shared_ptr<const Listing> readListing(const std::string& directory) {
     const char* path = directory.empty() ? "." : directory.c_str();
     struct stat info;
     if (stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
     DirectoryKey key(info.st_dev, info.st_ino);
     auto found = listings().find(key);
-    if (found != listings().end() && trusted(*found->second, info)) return found->second.get();
+    if (found != listings().end() && trusted(*found->second, info)) return found->second;
 
     auto listing = std::make_unique<Listing>();
     clock_gettime(CLOCK_REALTIME, &listing->scanned);
@@ -86,15 +95,29 @@ const Listing* listDirectory(const std::string& directory) {
         listing->names.insert(std::move(name));
     }
     closedir(handle);
-    listing->modified = info.st_mtim;
     listing->changed = info.st_ctim;
     if (listings().size() >= kMaxCachedDirectories) listings().clear();
-    const Listing* result = listing.get();
-    listings()[key] = std::move(listing);
+    std::shared_ptr<const Listing> result = std::move(listing);
+    listings()[key] = result;
     return result;
 }
 
+std::shared_ptr<const Listing> listDirectory(const std::string& directory) {
+    if (batchDepth == 0) return readListing(directory);
+    auto checked = checkedInBatch().find(directory);
+    if (checked != checkedInBatch().end()) return checked->second;
+    std::shared_ptr<const Listing> listing = readListing(directory);
+    checkedInBatch()[directory] = listing;
+    return listing;
+}
+
 }  // namespace
+
+void platformBeginNameBatch() { ++batchDepth; }
+
+void platformEndNameBatch() {
+    if (batchDepth > 0 && --batchDepth == 0) checkedInBatch().clear();
+}
 
 std::string platformResolvePath(const char* name, bool forCreate) {
     std::string path(name ? name : "");
@@ -119,7 +142,7 @@ std::string platformResolvePath(const char* name, bool forCreate) {
             if (!component.empty()) resolved += last ? component : component + "/";
             continue;
         }
-        const Listing* listing = listDirectory(resolved);
+        std::shared_ptr<const Listing> listing = listDirectory(resolved);
         // Not a directory we can read: let the system judge the name as given.
         if (!listing) return path;
         std::string match;
