@@ -214,8 +214,11 @@ int32_t StreamPlayer::position() {
         int32_t distance = int32_t(query_cursor % kPlayerBufferBytes) - int32_t(last_write);
         if (distance < 0) distance += int32_t(kPlayerBufferBytes);
         // Farther than this, the refill thread is late or the cursor lapped the
-        // write position: repeat the last answer rather than jump.
-        if (distance < int32_t(kPlayerLateBytes)) reported = written + distance;
+        // write position: repeat the last answer rather than jump. A thread so
+        // late that the cursor went a whole ring length past the write position
+        // makes the distance look small again; the clock never goes back.
+        if (distance < int32_t(kPlayerLateBytes) && written + distance > reported)
+            reported = written + distance;
     }
     int32_t result = reported;
     platformLeaveLock(lock);

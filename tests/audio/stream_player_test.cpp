@@ -114,10 +114,15 @@ TEST_F(StreamPlayerTest, ALateRefillThreadRepeatsThePreviousPosition) {
 TEST_F(StreamPlayerTest, ALapOfTheCursorDoesNotMoveThePositionBackwards) {
     sound.advance(2048);
     player.refill();
+    sound.advance(3000);
     int32_t before = player.position();
-    sound.advance(16384 - 2000); // nearly a lap: seen as 48 bytes ahead, but far behind
-    int32_t after = player.position();
-    EXPECT_GE(after, before);
+    EXPECT_EQ(before, -16384 + 5048);
+    // The refill thread stalls for more than a whole ring: the cursor ends up
+    // 1000 bytes past the write position again, one lap later.
+    sound.advance(16384 - 3000 + 1000);
+    EXPECT_EQ(player.position(), before);
+    sound.advance(16384 - 1000 + 100); // and once more, 100 bytes past it
+    EXPECT_EQ(player.position(), before);
 }
 
 TEST_F(StreamPlayerTest, ALostBufferIsRestoredAndTheRefillDone) {
