@@ -153,9 +153,14 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
             jump = repeatLength;
             relax(k + jump, here.price + repeatBits(jump), Kind::Repeat, jump, here.repeat, here.repeat);
         } else if (count > 0 && matches_[count - 1].length >= niceLength) {
+            // Cut at the block end, the match may be too short for its offset.
             uint32_t offset = matches_[count - 1].offset;
-            jump = commonLength(current, current - offset, available);
-            relax(k + jump, here.price + matchBits(offset, jump), Kind::Match, jump, offset, offset);
+            uint32_t length = commonLength(current, current - offset, available);
+            uint32_t bits = matchBits(offset, length);
+            if (bits != infinity) {
+                jump = length;
+                relax(k + jump, here.price + bits, Kind::Match, jump, offset, offset);
+            }
         }
         if (jump > 0) {
             for (size_t skipped = position + 1; skipped < position + jump; skipped++) finder_.skip(skipped);

@@ -221,3 +221,25 @@ TEST(LzRoundTrip, PackerUsesEveryTokenKind) {
 }
 
 }  // namespace
+
+namespace {
+
+// The packer plans in blocks of 65536 positions after the first byte; long
+// matches that start just before a block ends must still be written whole
+// or cut to a length their offset can express.
+TEST(LzRoundTrip, LongMatchesAcrossPlanningBlocks) {
+    for (size_t start = 65532; start <= 65538; start++) {
+        SCOPED_TRACE(start);
+        std::vector<uint8_t> data = randomBytes(start, static_cast<uint32_t>(start));
+        for (size_t offset : {size_t(5), size_t(30000), size_t(40000)}) {
+            data.resize(start);
+            for (size_t i = 0; i < 1000; i++) {
+                uint8_t value = data[data.size() - offset];
+                data.push_back(value);
+            }
+            expectRoundTrip(data);
+        }
+    }
+}
+
+}  // namespace
