@@ -80,7 +80,8 @@ void map_to_stereo(float** pcm, int channels, long n, float* out) {
             out[2 * i + 1] = pcm[1][i];
         }
     } else {
-        // Mixed down so that a full-scale front channel stays at full scale.
+        // Mixed down with the usual weights, scaled so that every channel at
+        // full scale at once still stays within full scale.
         const Weights* layout = kLayouts[channels];
         float total = 0.0f;
         for (int c = 0; c < channels; ++c) total += layout[c].left;

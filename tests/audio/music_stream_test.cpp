@@ -84,6 +84,38 @@ TEST_F(MusicStreamTest, AStereoTrackAt48000HzIsResampledDown) {
     EXPECT_NEAR(rms(out, 1, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
 }
 
+TEST_F(MusicStreamTest, AMonoTrackAt44100HzIsDuplicatedToBothChannels) {
+    write_sine_track(1, 44100, 44100, 440.0, 440.0);
+    MusicStream music;
+    ASSERT_TRUE(music.open_music(kTrack));
+    music.playing = 1;
+    std::vector<float> out = render(music, 50000, 4096);
+    for (size_t frame = 0; frame < out.size() / 2; ++frame)
+        ASSERT_EQ(sample_of(out, frame, 0), sample_of(out, frame, 1)) << frame;
+    EXPECT_GT(audible_length(out, 0, 0.02f), 44100u - 40);
+    EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 352, 1);
+    EXPECT_NEAR(rms(out, 0, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
+}
+
+TEST_F(MusicStreamTest, ASurroundTrackIsMixedDownToStereo) {
+    // 5.1 in Vorbis order: front left, centre, front right, rear left, rear
+    // right, LFE. A tone on the front left only, another on the front right.
+    write_file(kTrack, make_vorbis(6, 44100, 44100, [](int channel, int frame) {
+                   if (channel == 0) return float(0.5 * std::sin(kTwoPi * 440.0 * frame / 44100));
+                   if (channel == 2) return float(0.5 * std::sin(kTwoPi * 660.0 * frame / 44100));
+                   return 0.0f;
+               }));
+    MusicStream music;
+    ASSERT_TRUE(music.open_music(kTrack));
+    music.playing = 1;
+    std::vector<float> out = render(music, 44100, 4096);
+    const double scale = 1.0 / (1.0 + 2.0 * 0.70710678);
+    EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 352, 1);
+    EXPECT_NEAR(rising_crossings(out, 1, 4410, 39690), 528, 1);
+    EXPECT_NEAR(rms(out, 0, 4410, 39690), scale * 0.5 / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(rms(out, 1, 4410, 39690), scale * 0.5 / std::sqrt(2.0), 0.01);
+}
+
 TEST_F(MusicStreamTest, TheBlockSizeDoesNotChangeTheSound) {
     for (int rate : {44100, 32000}) {
         write_sine_track(2, rate, rate / 2, 300.0, 500.0);
