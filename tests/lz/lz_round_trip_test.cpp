@@ -243,3 +243,32 @@ TEST(LzRoundTrip, LongMatchesAcrossPlanningBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pieces of every kind at random offsets and lengths, over several blocks.
+TEST(LzRoundTrip, RandomlyAssembledData) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 8; round++) {
+        std::vector<uint8_t> data = randomBytes(1 + random() % 64, round);
+        size_t size = 50000 + random() % 150000;
+        while (data.size() < size) {
+            uint32_t kind = random() % 4;
+            size_t length = 1 + random() % (kind == 3 ? 3000 : 300);
+            if (kind == 0) {
+                for (size_t i = 0; i < length; i++) data.push_back(static_cast<uint8_t>(random()));
+            } else if (kind == 1) {
+                data.insert(data.end(), length, static_cast<uint8_t>(random() % 3));
+            } else {
+                size_t offset = 1 + random() % std::min<size_t>(data.size(), kind == 2 ? 200 : 100000);
+                for (size_t i = 0; i < length; i++) {
+                    uint8_t value = data[data.size() - offset];
+                    data.push_back(value);
+                }
+            }
+        }
+        expectRoundTrip(data);
+    }
+}
+
+}  // namespace
