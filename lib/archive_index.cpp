@@ -51,24 +51,40 @@ void ArchiveIndex::build(const std::vector<EntryRecord*>& entries) {
     std::sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) { return compare(a, b) < 0; });
 }
 
+namespace {
+// The top `bytes` bytes of a key word.
+uint64_t topBytes(size_t bytes) { return bytes == 0 ? 0 : bytes >= 8 ? ~0ull : ~0ull << (64 - 8 * bytes); }
+}  // namespace
+
 ArchiveIndex::Range ArchiveIndex::match(const char* tail, size_t length) const {
-    std::vector<char> key(length);
+    char small[256];
+    std::vector<char> large;
+    char* key = small;
+    if (length > sizeof small) {
+        large.resize(length);
+        key = large.data();
+    }
     for (size_t i = 0; i < length; ++i) key[i] = lowerAscii(tail[length - 1 - i]);
     Item probe{0, 0, 0, static_cast<uint32_t>(length), nullptr, nullptr};
-    makeKey(key.data(), length, &probe.head, &probe.next);
+    makeKey(key, length, &probe.head, &probe.next);
 
     auto less = [&](const Item& item) {
         if (item.head != probe.head) return item.head < probe.head;
         if (item.next != probe.next) return item.next < probe.next;
         if (item.length > 16 && length > 16) {
             size_t common = std::min<size_t>(item.length, length) - 16;
-            int order = std::memcmp(text_.data() + item.offset + 16, key.data() + 16, common);
+            int order = std::memcmp(text_.data() + item.offset + 16, key + 16, common);
             if (order != 0) return order < 0;
         }
         return item.length < length;
     };
+    uint64_t headMask = topBytes(length);
+    uint64_t nextMask = topBytes(length > 8 ? length - 8 : 0);
     auto hasTail = [&](const Item& item) {
-        return item.length >= length && std::memcmp(text_.data() + item.offset, key.data(), length) == 0;
+        if (item.length < length || (item.head & headMask) != probe.head || (item.next & nextMask) != probe.next) {
+            return false;
+        }
+        return length <= 16 || std::memcmp(text_.data() + item.offset + 16, key + 16, length - 16) == 0;
     };
     auto first = std::partition_point(items_.begin(), items_.end(), less);
     // The names that start with the key come first among those not less than it.

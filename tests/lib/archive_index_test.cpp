@@ -1,0 +1,77 @@
+// The member index must give exactly the candidates of a plain scan.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "lib/archive_file_system.h"
+#include "lib/archive_index.h"
+
+namespace {
+
+bool endsWithNoCase(const std::string& name, const std::string& tail) {
+    if (tail.size() > name.size()) return false;
+    for (size_t i = 0; i < tail.size(); ++i) {
+        char a = name[name.size() - tail.size() + i];
+        char b = tail[i];
+        if (std::tolower(static_cast<unsigned char>(a)) != std::tolower(static_cast<unsigned char>(b))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(ArchiveIndex, MatchesExactlyWhatAScanFinds) {
+    std::mt19937 random(12345);
+    const char alphabet[] = "aAbB/._0";
+    std::vector<std::string> names;
+    for (int i = 0; i < 1500; ++i) {
+        size_t length = 1 + random() % 40;
+        std::string name;
+        for (size_t j = 0; j < length; ++j) name.push_back(alphabet[random() % 8]);
+        names.push_back(name);
+    }
+    std::vector<EntryRecord> records(names.size());
+    std::vector<EntryRecord*> entries;
+    for (size_t i = 0; i < names.size(); ++i) {
+        records[i] = EntryRecord{0, 0, 0, 0, const_cast<char*>(names[i].c_str()), nullptr, 0};
+        entries.push_back(&records[i]);
+    }
+    ArchiveIndex index;
+    index.build(entries);
+    for (int query = 0; query < 1500; ++query) {
+        // Tails of real names (often shared) and random ones, every length.
+        std::string tail;
+        if (query % 2) {
+            const std::string& name = names[random() % names.size()];
+            tail = name.substr(random() % (name.size() + 1));
+            if (query % 4 == 1) {
+                for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
+        } else {
+            size_t length = random() % 24;
+            for (size_t j = 0; j < length; ++j) tail.push_back(alphabet[random() % 8]);
+        }
+        std::vector<const EntryRecord*> expected;
+        for (const EntryRecord& record : records) {
+            if (endsWithNoCase(record.name, tail)) expected.push_back(&record);
+        }
+        ArchiveIndex::Range range = index.match(tail.c_str(), tail.size());
+        std::vector<const EntryRecord*> found;
+        for (size_t i = range.first; i < range.last; ++i) found.push_back(index.entry(i));
+        std::sort(found.begin(), found.end());
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(found, expected) << "tail '" << tail << "'";
+    }
+}
+
+TEST(ArchiveIndex, EmptyIndexMatchesNothing) {
+    ArchiveIndex index;
+    index.build({});
+    EXPECT_EQ(index.match("a", 1).count(), 0u);
+    EXPECT_EQ(index.match("", 0).count(), 0u);
+}
