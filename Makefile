@@ -1,24 +1,32 @@
 # Velandora: the two set-up commands are `make run` and `make test`.
 BUILD ?= build
+WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test run bench clean
+.PHONY: all deps build test run bench clean windows
 
 all: build
 
 deps:
-	@scripts/install-deps.sh build
+	@scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DVEL_WINDOWS_BUILD=$(abspath $(WINDOWS_BUILD))
 
 build: deps $(BUILD)/CMakeCache.txt
 	@scripts/fetch-test-photos.sh $(BUILD)/testdata || echo "test photographs unavailable: photo tests will be skipped" >&2
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# The Windows build is tested too: its own tests and the player run under Wine.
+test: build windows
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# velandora.exe and velkit.exe, cross-compiled with MinGW-w64 and linked statically.
+windows: deps
+	@test -f $(WINDOWS_BUILD)/CMakeCache.txt || cmake -S . -B $(WINDOWS_BUILD) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DVEL_BUILD_BENCH=OFF
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 # Builds the player and the kit, makes the demo show once in $(BUILD)/demo,
 # and plays it from there.
@@ -31,4 +39,4 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
-# Usage: scripts/install-deps.sh [group...]   (groups: build, windows; default build)
+# Usage: scripts/install-deps.sh
 set -euo pipefail
 
-build_packages=(
+build_packages=(  # the Linux build, the tests, and the Windows cross build run under Wine
   build-essential cmake pkg-config
   zlib1g-dev libogg-dev libvorbis-dev libsdl2-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
@@ -11,19 +11,10 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-unfonts-core fonts-dejavu-core
   xvfb xauth
+  mingw-w64 libz-mingw-w64-dev libstb-dev wine64
 )
-windows_packages=(mingw-w64 libz-mingw-w64-dev libstb-dev wine64)
 
-groups=("$@")
-[ ${#groups[@]} -eq 0 ] && groups=(build)
-wanted=()
-for group in "${groups[@]}"; do
-  case "$group" in
-    build) wanted+=("${build_packages[@]}") ;;
-    windows) wanted+=("${windows_packages[@]}") ;;
-    *) echo "install-deps: unknown group '$group'" >&2; exit 1 ;;
-  esac
-done
+wanted=("${build_packages[@]}")
 
 missing=()
 for package in "${wanted[@]}"; do

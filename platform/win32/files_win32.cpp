@@ -123,3 +123,7 @@ std::vector<std::string> platformListArchives() {
     });
     return names;
 }
+
+// The system resolves names itself, with no directory cache to keep fresh.
+void platformBeginNameBatch() {}
+void platformEndNameBatch() {}
