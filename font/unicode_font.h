@@ -58,8 +58,9 @@ void free_font_definition(FontDefinition* definition);
 // Parses a definition file held in memory: no GL, no file access. Tables that
 // lie partly beyond `size` are read as far as they go; glyph records that were
 // not read whole, whose code unit was not read, whose page is not below the
-// page count (or has no texture slot, or whose size was not read) or whose
-// sizes are negative are left out of glyph_map, as missing glyphs. Applies
+// page count (or has no texture slot, or whose size was not read), whose
+// sizes are negative, or whose Latin widening would overflow are left out of
+// glyph_map, as missing glyphs, and don't count for `top`. Applies
 // the widening of the Latin cells and finds `top`. Returns false only when
 // an allocation fails.
 bool parse_font_definition(const uint8_t* bytes, size_t size, FontDefinition* definition);
@@ -74,12 +75,15 @@ public:
 
     // Reads the definition file at `path`; false when it can't be opened.
     bool load_definition(const String& path);
-    // Uploads pages 0 .. page_count - 1 of "base_path_%d.raw".
+    // Uploads pages 0 .. page_count - 1 of "base_path_%d.raw", each into its
+    // own texture (page_texture). Pages past the last texture slot, and pages
+    // whose file name doesn't fit 128 bytes with its terminator, are skipped.
     void load_pages(const String& base_path);
 
     // Draws one line of UTF-16 text at pixel position (x, y) and returns its
     // width in pixels. alignment 0: starts at x; 1: centred on x; 2: ends at x;
-    // other: starts at pixel column 0. colour is 0xRRGGBB.
+    // other: starts at pixel column 0. colour is 0xRRGGBB. Only the first
+    // kMaxTextUnits code units of a longer text are drawn and measured.
     float draw_text(const char16_t* text, float x, float y, float size, uint32_t colour, int32_t alignment);
 
     // The texture name that holds glyph page `page`.
