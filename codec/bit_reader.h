@@ -33,6 +33,17 @@ public:
         return value;
     }
 
+    // The next 25 bits or more, left-aligned in a 64-bit word, without consuming them.
+    uint64_t peek25() {
+        if (count < 25) topUp();
+        return word;
+    }
+    // Consumes n bits (0 <= n <= 25) after peek25.
+    void skip(int32_t n) {
+        word <<= n;
+        count -= n;
+    }
+
     // The next bit when take is 1 (consuming it); 0 without reading when take is 0.
     uint32_t takeBitIf(int32_t take) {
         if (count < 1) topUp();

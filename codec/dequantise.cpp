@@ -46,10 +46,15 @@ inline __m128i reconstructLanes(__m128i x, int32_t step) {
 }  // namespace
 
 bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t quality) {
-    const int16_t* coded = *plane;
     int16_t* blocks = static_cast<int16_t*>(heapAlloc(size_t(width) * size_t(height) * 2));
     if (blocks == nullptr) return false;
+    dequantisePlaneInto(*plane, blocks, width, height, quality);
+    heapFree(*plane);
+    *plane = blocks;
+    return true;
+}
 
+void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality) {
     int32_t steps[64];
     for (int32_t i = 0; i < 64; ++i) steps[i] = quantiserStep(i % 8, i / 8, quality);
     // Offsets into the coded plane: of the subband of each block coefficient,
@@ -95,7 +100,4 @@ bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t qua
             }
         }
     }
-    heapFree(*plane);
-    *plane = blocks;
-    return true;
 }

@@ -27,3 +27,6 @@ inline int16_t reconstructCoefficient(int32_t x, int32_t step) {
 // layout, dequantised with the given quality; frees the coded plane. Returns
 // false, leaving *plane untouched, when the new plane cannot be allocated.
 bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t quality);
+
+// The same from a coded plane into a separate block-layout plane of the same size.
+void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality);

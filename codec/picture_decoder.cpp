@@ -29,6 +29,13 @@ void PictureBuffer::release() {
 }
 
 int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
+    // A buffer of the same byte size is kept: its content is undefined either way.
+    if (pixels != nullptr && newWidth > 0 && newHeight > 0 &&
+        int64_t(newWidth) * newHeight == int64_t(width) * height) {
+        width = newWidth;
+        height = newHeight;
+        return 1;
+    }
     release();
     if (newWidth <= 0 || newHeight <= 0) return 0;
     pixels = static_cast<uint8_t*>(heapAlloc(size_t(newWidth) * size_t(newHeight) * 3));
@@ -40,7 +47,7 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), significant(nullptr), groupSize(0), groupWords(0) {}
+      groupValues(nullptr), significant(nullptr), groupSize(0), groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {
     releasePlanes();
@@ -55,10 +62,9 @@ bool PictureDecoder::sizeSupported(int32_t w, int32_t h) {
 }
 
 void PictureDecoder::releasePlanes() {
-    for (int16_t*& plane : planes) {
-        heapFree(plane);
-        plane = nullptr;
-    }
+    heapFree(planeBlock);
+    planeBlock = nullptr;
+    for (int16_t*& plane : planes) plane = nullptr;
 }
 
 void PictureDecoder::releaseScratch() {
@@ -89,7 +95,6 @@ DecodeResult PictureDecoder::decode(Stream* stream, PictureBuffer& picture) {
 
 DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     releasePlanes();
-    picture.release();
     reader.attach(&stream);
     int32_t w = int32_t(reader.readBits(15));
     int32_t h = int32_t(reader.readBits(15));
@@ -97,11 +102,15 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     if (reader.pastEnd() || !sizeSupported(w, h)) return fail(DecodeResult::refused, picture);
 
     if (!prepareCoefficientDecoding(w, h)) return fail(DecodeResult::outOfMemory, picture);
-    const size_t planeBytes = size_t(w) * size_t(h) * sizeof(int16_t);
-    for (int16_t*& plane : planes) {
-        plane = static_cast<int16_t*>(heapAlloc(planeBytes));
-        if (plane == nullptr) return fail(DecodeResult::outOfMemory, picture);
-    }
+    // One block for the three coded planes and a fourth into which the first
+    // is dequantised; each later plane is then dequantised into the space of
+    // the one before. Few, large, reused blocks keep fresh pages (and their
+    // faults) out of the decode.
+    const size_t planeValues = size_t(w) * size_t(h);
+    int16_t* block = static_cast<int16_t*>(heapAlloc(planeValues * 4 * sizeof(int16_t)));
+    if (block == nullptr) return fail(DecodeResult::outOfMemory, picture);
+    planeBlock = block;
+    for (int32_t p = 0; p < 3; ++p) planes[p] = block + planeValues * size_t(p);
 
     for (int16_t* plane : planes)
         if (!decodePlaneCoefficients(plane)) return fail(DecodeResult::corrupt, picture);
@@ -110,8 +119,13 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     reader.attach(nullptr);  // the stream is not touched after this point
 
     static const int32_t qualities[3] = {20, 70, 70};
-    for (int32_t p = 0; p < 3; ++p)
-        if (!dequantisePlane(&planes[p], w, h, qualities[p])) return fail(DecodeResult::outOfMemory, picture);
+    int16_t* spare = block + planeValues * 3;
+    for (int32_t p = 0; p < 3; ++p) {
+        dequantisePlaneInto(planes[p], spare, w, h, qualities[p]);
+        int16_t* freed = planes[p];
+        planes[p] = spare;
+        spare = freed;
+    }
     for (int16_t* plane : planes)
         if (!synthesizePlane(plane, w, h)) return fail(DecodeResult::outOfMemory, picture);
 

@@ -27,8 +27,9 @@ public:
     PictureBuffer(const PictureBuffer&) = delete;
     PictureBuffer& operator=(const PictureBuffer&) = delete;
 
-    // Frees the current pixels and allocates width x height x 3 bytes (content
-    // undefined). Returns 1, or 0 when the allocation fails; the buffer is then empty.
+    // Makes room for width x height x 3 bytes (content undefined): the block is
+    // kept when its size fits exactly, otherwise freed and allocated anew.
+    // Returns 1, or 0 when the allocation fails; the buffer is then empty.
     int32_t resize(int32_t width, int32_t height);
     void release();
 
@@ -96,4 +97,5 @@ private:
     uint64_t* significant;
     int32_t groupSize;
     int32_t groupWords;
+    int16_t* planeBlock;  // the one block that the planes live in during decode
 };
