@@ -52,21 +52,31 @@ int dequantise(int x, int step) {
     return x > 0 ? x * step + (step >> 1) : x * step - (step >> 1);
 }
 
-int quantise(double coefficient, int step, const EncoderOptions& options) {
+int quantise(double coefficient, int step, double deadZone, double roundingBias) {
     const double magnitude = std::fabs(coefficient) / step;
-    if (magnitude < options.deadZone) return 0;
-    int level = int(std::floor(magnitude - 0.5 + options.roundingBias));
+    if (magnitude < deadZone) return 0;
+    int level = int(std::floor(magnitude - 0.5 + roundingBias));
     if (level < 1) level = 1;
     const int limit = largestLevel(step);
     if (level > limit) level = limit;
     return coefficient < 0 ? -level : level;
 }
 
+double deadZoneOf(int i, const EncoderOptions& options) {
+    if (i == 0) return options.averageDeadZone;
+    const int frequency = i % 8 + i / 8;  // 1 .. 14
+    return options.lowDeadZone + (options.highDeadZone - options.lowDeadZone) * (frequency - 1) / 13.0;
+}
+
 std::vector<int16_t> quantisePlane(const std::vector<double>& blockPlane, int width, int height, int quality,
                                    const EncoderOptions& options) {
     std::vector<int16_t> coded(size_t(width) * size_t(height), 0);
     int steps[64];
-    for (int i = 0; i < 64; ++i) steps[i] = quantiserStep(i % 8, i / 8, quality);
+    double deadZones[64];
+    for (int i = 0; i < 64; ++i) {
+        steps[i] = quantiserStep(i % 8, i / 8, quality);
+        deadZones[i] = deadZoneOf(i, options);
+    }
     const int subbandWidth = width / 8, subbandHeight = height / 8;
     const int areaWidth = width / 64, areaHeight = height / 64;
     int levels[64];
@@ -75,7 +85,7 @@ std::vector<int16_t> quantisePlane(const std::vector<double>& blockPlane, int wi
             const double* block = &blockPlane[size_t(8) * by * width + size_t(8) * bx];
             int nonzero = 0;
             for (int i = 1; i < 64; ++i) {
-                levels[i] = quantise(block[size_t(i / 8) * width + i % 8], steps[i], options);
+                levels[i] = quantise(block[size_t(i / 8) * width + i % 8], steps[i], deadZones[i], options.roundingBias);
                 if (levels[i]) ++nonzero;
             }
             if (options.zeroIsolated && nonzero == 1) {
@@ -92,7 +102,7 @@ std::vector<int16_t> quantisePlane(const std::vector<double>& blockPlane, int wi
             const int j = 8 * (by % 8) + (bx % 8);
             const size_t row = size_t(by / 8) + size_t(subbandRow(j)) * areaHeight;
             const size_t column = size_t(bx / 8) + size_t(subbandColumn(j)) * areaWidth;
-            coded[row * width + column] = int16_t(quantise(block[0], quality, options));
+            coded[row * width + column] = int16_t(quantise(block[0], quality, deadZones[0], options.roundingBias));
         }
     }
     return coded;

@@ -24,8 +24,14 @@ int subbandRow(int i);
 // The value the decoder reconstructs from quantised level x with step t.
 int dequantise(int x, int step);
 
-// Quantises one coefficient with the given step.
-int quantise(double coefficient, int step, const EncoderOptions& options);
+// Quantises one coefficient: zero below deadZone * step, otherwise the
+// level of floor(|c| / step - 0.5 + roundingBias), at least 1 and small enough
+// for the decoder's 16-bit planes.
+int quantise(double coefficient, int step, double deadZone, double roundingBias);
+
+// Dead zone of block coefficient i (1 .. 63), or of the second-level
+// coefficients for i = 0.
+double deadZoneOf(int i, const EncoderOptions& options);
 
 // Quantises a block-layout plane (see analyzePlane) with the steps of the
 // given quality and returns it in the coded layout, row-major width x height.

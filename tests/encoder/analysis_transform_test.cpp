@@ -117,19 +117,27 @@ TEST(CoefficientLayout, ReconstructionAndQuantisation) {
     EXPECT_EQ(dequantise(0, 23), 0);
     EXPECT_EQ(dequantise(-2, 20), -50);
     EXPECT_EQ(dequantise(1, 630), 945);
-    EncoderOptions options;
-    options.deadZone = 0.75;
     // Nearest reconstruction point: 0, 1.5 t, 2.5 t, ...
-    EXPECT_EQ(quantise(14.0, 20, options), 0);
-    EXPECT_EQ(quantise(16.0, 20, options), 1);
-    EXPECT_EQ(quantise(-39.0, 20, options), -1);
-    EXPECT_EQ(quantise(41.0, 20, options), 2);
-    // The default dead zone drops what lies below one step.
-    EXPECT_EQ(quantise(19.0, 20, EncoderOptions()), 0);
-    EXPECT_EQ(quantise(-21.0, 20, EncoderOptions()), -1);
+    EXPECT_EQ(quantise(14.0, 20, 0.75, 0.5), 0);
+    EXPECT_EQ(quantise(16.0, 20, 0.75, 0.5), 1);
+    EXPECT_EQ(quantise(-39.0, 20, 0.75, 0.5), -1);
+    EXPECT_EQ(quantise(41.0, 20, 0.75, 0.5), 2);
+    EXPECT_EQ(quantise(41.0, 20, 0.75, 0.3), 1);
+    // A wider dead zone drops more.
+    EXPECT_EQ(quantise(-27.0, 20, 1.4, 0.5), 0);
+    EXPECT_EQ(quantise(29.0, 20, 1.4, 0.5), 1);
     // Never beyond what the decoder's 16-bit planes hold.
-    EXPECT_LE(dequantise(quantise(1e9, 20, options), 20), 32767);
-    EXPECT_GE(dequantise(quantise(-1e9, 630, options), 630), -32768);
+    EXPECT_LE(dequantise(quantise(1e9, 20, 0.75, 0.5), 20), 32767);
+    EXPECT_GE(dequantise(quantise(-1e9, 630, 0.75, 0.5), 630), -32768);
+    // Dead zones run from the lowest to the highest block frequency.
+    EncoderOptions options;
+    options.lowDeadZone = 2.0;
+    options.highDeadZone = 0.7;
+    options.averageDeadZone = 0.9;
+    EXPECT_DOUBLE_EQ(deadZoneOf(0, options), 0.9);
+    EXPECT_DOUBLE_EQ(deadZoneOf(1, options), 2.0);
+    EXPECT_DOUBLE_EQ(deadZoneOf(8, options), 2.0);
+    EXPECT_DOUBLE_EQ(deadZoneOf(63, options), 0.7);
 }
 
 TEST(CoefficientCoder, ScanOrderStartsAsDocumented) {

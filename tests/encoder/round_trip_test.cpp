@@ -22,7 +22,8 @@ TEST(PictureRoundTrip, HeaderCarriesTheSize) {
 TEST(PictureRoundTrip, SmoothPicturesOfEverySupportedShape) {
     // The forward transform must invert the decoder's synthesis: on smooth
     // content quantisation costs little, so a mismatch in any analysis stage
-    // (lines, mirrored ends, second-level DCT, layout) shows as a large error.
+    // (lines, mirrored ends, second-level DCT, layout) shows as a large error;
+    // the dead zones alone cost a few levels at most.
     const int sizes[][2] = {{64, 64}, {128, 64}, {256, 128}, {192, 128}, {320, 64}, {128, 128}, {1024, 512}};
     uint32_t seed = 3;
     for (const auto& size : sizes) {
@@ -30,7 +31,7 @@ TEST(PictureRoundTrip, SmoothPicturesOfEverySupportedShape) {
         const RgbImage decoded = roundTrip(original);
         EXPECT_GE(lumaPsnr(original, decoded), 40.0) << size[0] << "x" << size[1];
         EXPECT_GE(rgbPsnr(original, decoded), 36.0) << size[0] << "x" << size[1];
-        EXPECT_LE(maxSampleError(original, decoded), 16) << size[0] << "x" << size[1];
+        EXPECT_LE(maxSampleError(original, decoded), 24) << size[0] << "x" << size[1];
     }
 }
 
@@ -122,9 +123,9 @@ TEST(PictureEncoder, TruncatedFilesAreReportedByTheDecoder) {
 TEST(PictureEncoder, OptionsTradeQualityForSize) {
     const RgbImage original = noisePicture(128, 64, 8);
     EncoderOptions nearest;
-    nearest.deadZone = 0.75;
+    nearest.lowDeadZone = nearest.highDeadZone = nearest.averageDeadZone = 0.75;
     EncoderOptions coarse;
-    coarse.deadZone = 2.0;
+    coarse.lowDeadZone = coarse.highDeadZone = coarse.averageDeadZone = 2.0;
     coarse.roundingBias = 0.3;
     coarse.zeroIsolated = true;
     const std::vector<uint8_t> fine = encodePicture(smoothPicture(128, 64, 8), nearest);
