@@ -129,6 +129,33 @@ TEST_F(ShellWindow, EraseIsAnsweredWithoutPainting) {
     EXPECT_EQ(pixel(1023, 767), 0x0000FFu);
 }
 
+void push_motion(int32_t x) {
+    SDL_Event event = {};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.xrel = x;
+    SDL_PushEvent(&event);
+}
+
+TEST_F(ShellWindow, DeactivationUnacquiresTheMouseAndActivationAcquiresIt) {
+    app_state.input = InputState{};
+    app_state.input.active = 1;
+    push_motion(4);
+    poll_input(app_state.input);
+    EXPECT_EQ(app_state.input.mouse_x, 4);
+
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    drain();
+    push_motion(50);
+    poll_input(app_state.input);
+    EXPECT_EQ(app_state.input.mouse_x, 4);
+
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    drain();
+    push_motion(7);
+    poll_input(app_state.input);
+    EXPECT_EQ(app_state.input.mouse_x, 11);
+}
+
 TEST_F(ShellWindow, ActivationFollowsTheFocus) {
     push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
     drain();
@@ -145,6 +172,12 @@ TEST_F(ShellWindow, WindowCloseDestroysAndQuitsWithZero) {
     EXPECT_TRUE(drain());
     EXPECT_EQ(events, std::vector<WindowEvent>{WindowEvent::Destroyed});
     EXPECT_EQ(app_state.gl_context, nullptr);
+    // The input devices went with the window: nothing is read any more.
+    InputState input = {};
+    input.active = 1;
+    push_motion(5);
+    poll_input(input);
+    EXPECT_EQ(input.mouse_x, 0);
 }
 
 TEST_F(ShellWindow, SystemQuitDestroysAndQuitsWithZero) {
