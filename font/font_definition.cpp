@@ -140,8 +140,8 @@ bool parse_font_definition(const uint8_t* bytes, size_t size, FontDefinition* de
         // Missing glyphs: not read whole, on a page that can't be drawn, or
         // with sizes that make no cell.
         const bool usable = j < codes_read && j < records_read && glyph.page >= 0 &&
-                      uint32_t(glyph.page) < drawable_pages && glyph.width >= 0 && glyph.height >= 0 &&
-                      (code >= kLatinLimit || widening_fits(glyph));
+                            uint32_t(glyph.page) < drawable_pages && glyph.width >= 0 && glyph.height >= 0 &&
+                            (code >= kLatinLimit || widening_fits(glyph));
         if (!usable) continue;
         // The cells of the Latin glyphs grow 1 pixel left, 3 right and 2 down.
         if (code < kLatinLimit) widen_latin_cell(glyph);
