@@ -9,7 +9,7 @@
 
 // Reads a PNG, JPEG or binary PPM (P6) file, recognised by its first bytes.
 // Grey, palette and 16-bit PNGs are converted to 8-bit RGB; an alpha channel
-// is composited onto black. Grey and CMYK JPEGs become RGB as well.
+// is composited onto black. Grey JPEGs become RGB; CMYK JPEGs are refused.
 RgbImage readImageFile(const std::string& path);
 
 // Writes a PNG or a binary PPM, chosen by the extension (".png", ".ppm",

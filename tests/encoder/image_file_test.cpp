@@ -1,6 +1,9 @@
 // Picture files, scaling and collages of the kit.
 #include <gtest/gtest.h>
 
+#include <png.h>
+
+#include <cstring>
 #include <string>
 
 #include "kit/image/collage.h"
@@ -141,4 +144,41 @@ TEST(Collage, PhotoCollageFromTheTestPhotographs) {
         for (int x = 0; x < 512; ++x)
             ASSERT_EQ(collage.pixel(x, y)[0], topLeft.pixel(x, y)[0]);
     EXPECT_LT(rgbPsnr(collage, flatPicture(1024, 512, 128, 128, 128)), 20.0);
+}
+
+namespace {
+
+std::vector<uint8_t> writePngOfFormat(const std::vector<uint8_t>& samples, int width, int height, uint32_t format) {
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(width);
+    png.height = png_uint_32(height);
+    png.format = format;
+    png_alloc_size_t size = 0;
+    EXPECT_TRUE(png_image_write_to_memory(&png, nullptr, &size, 0, samples.data(), 0, nullptr));
+    std::vector<uint8_t> bytes(size);
+    EXPECT_TRUE(png_image_write_to_memory(&png, bytes.data(), &size, 0, samples.data(), 0, nullptr));
+    bytes.resize(size);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(ImageFiles, GreyAndAlphaPngsBecomeRgb) {
+    const RgbImage grey = decodePng(writePngOfFormat({0, 77, 200, 255}, 2, 2, PNG_FORMAT_GRAY));
+    ASSERT_EQ(grey.width, 2);
+    ASSERT_EQ(grey.height, 2);
+    const uint8_t expectedGrey[4] = {0, 77, 200, 255};
+    for (int i = 0; i < 4; ++i)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(grey.rgb[size_t(3 * i + c)], expectedGrey[i]);
+    // Opaque pixels keep their colour; a transparent one becomes black.
+    const RgbImage alpha = decodePng(writePngOfFormat({10, 20, 30, 255, 200, 100, 50, 0}, 2, 1, PNG_FORMAT_RGBA));
+    ASSERT_EQ(alpha.width, 2);
+    EXPECT_EQ(alpha.rgb[0], 10);
+    EXPECT_EQ(alpha.rgb[1], 20);
+    EXPECT_EQ(alpha.rgb[2], 30);
+    EXPECT_EQ(alpha.rgb[3], 0);
+    EXPECT_EQ(alpha.rgb[4], 0);
+    EXPECT_EQ(alpha.rgb[5], 0);
 }
