@@ -10,6 +10,7 @@
 #include "audio/loop_mixer.h"
 #include "audio/music_stream.h"
 #include "audio/stream_player.h"
+#include "kit/archive/lcc_writer.h"
 #include "show_directory.h"
 #include "test_files.h"
 
@@ -31,18 +32,31 @@ void check_sleep(uint32_t milliseconds) {
     if (playing_at_frames.size() == 5) platformPostQuit(0);
 }
 
-void write_show_audio() {
+Bytes track() {
     const int rate = 44100;
-    write_file("data/audio/velandora.ogg",
-               make_vorbis(2, rate, rate, [](int, int frame) { return 0.3f * std::sin(frame * 0.05f); }));
-    std::vector<int16_t> loop(2 * 4410, 1000);
-    write_file("data/audio/loop_idle.wav", make_wav(loop));
-    write_file("data/audio/loop_active.wav", make_wav(loop));
+    return make_vorbis(2, rate, rate, [](int, int frame) { return 0.3f * std::sin(frame * 0.05f); });
 }
+
+Bytes loop_file() { return make_wav(std::vector<int16_t>(2 * 4410, 1000)); }
+
+void write_show_audio() {
+    write_file("data/audio/velandora.ogg", track());
+    write_file("data/audio/loop_idle.wav", loop_file());
+    write_file("data/audio/loop_active.wav", loop_file());
+}
+
+class ShellMusic : public ::testing::Test {
+protected:
+    void SetUp() override {
+        playing_at_show = true;
+        playing_at_frames.clear();
+        positions.clear();
+    }
+};
 
 }  // namespace
 
-TEST(ShellMusic, StartsOnceTheWindowIsShown) {
+TEST_F(ShellMusic, StartsOnceTheWindowIsShown) {
     ShowDirectory directory;
     write_show_audio();
     ShellPlatform platform = system_platform();
@@ -64,4 +78,28 @@ TEST(ShellMusic, StartsOnceTheWindowIsShown) {
     EXPECT_EQ(app_state.mixer->slots[1].frames, 4410u);
     EXPECT_EQ(app_state.mixer->slots[0].target_volume.load(), 0.0f);
     EXPECT_EQ(app_state.mixer->slots[1].target_volume.load(), 0.0f);
+}
+
+TEST_F(ShellMusic, ArchivesAreMountedBeforeTheAudioIsOpened) {
+    ShowDirectory directory;
+    LccArchiveSpec spec;
+    spec.name = "show";
+    spec.memberMethod = 2;
+    const std::vector<LccMember> members = {
+        {"data/audio/velandora.ogg", track(), -1},
+        {"data/audio/loop_idle.wav", loop_file(), -1},
+        {"data/audio/loop_active.wav", loop_file(), -1},
+    };
+    write_file("show.lcc", buildLccArchive(spec, members));
+
+    ShellPlatform platform = system_platform();
+    platform.sleep = check_sleep;
+    EXPECT_EQ(win_main(platform), 0);
+    ASSERT_NE(app_state.music, nullptr);
+    EXPECT_NE(app_state.music->source, nullptr);
+    ASSERT_EQ(playing_at_frames.size(), 5u);
+    EXPECT_EQ(playing_at_frames[0], 1);
+    ASSERT_NE(app_state.mixer, nullptr);
+    EXPECT_EQ(app_state.mixer->slots[0].frames, 4410u);
+    EXPECT_EQ(app_state.mixer->slots[1].frames, 4410u);
 }
