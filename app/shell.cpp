@@ -36,7 +36,7 @@ int32_t win_main(const ShellPlatform& platform) {
     set_shell_platform(platform);
     mountArchives();
     create_audio();
-    // SDL windows need no class registered beforehand.
+    // The window class is registered by the platform layer with the window.
 
     if (!platform.change_display_mode(kScreenWidth, kScreenHeight, kScreenBits)) {
         platform.message_box("Program Will Now Close.", "ERROR", MessageBoxIconError);
