@@ -112,12 +112,16 @@ void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height) {
 }
 
 bool synthesizePlane(int16_t* plane, int32_t width, int32_t height) {
+    return synthesizePlaneWith(plane, width, height, LanePath::automatic);
+}
+
+bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path) {
     int32_t longest = width > height ? width : height;
     LaneScratch scratch;
     if (!scratch.allocate(longest)) return false;
     synthesizeRegionAverages(plane, width, height);
-    synthesizeColumns(plane, width, height, scratch);
-    synthesizeRows(plane, width, height, scratch);
+    synthesizeColumns(plane, width, height, scratch, path);
+    synthesizeRows(plane, width, height, scratch, path);
     scratch.release();
     return true;
 }

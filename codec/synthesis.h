@@ -18,6 +18,10 @@ void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height);
 // memory cannot be allocated (the plane is then unchanged).
 bool synthesizePlane(int16_t* plane, int32_t width, int32_t height);
 
+// The same with a chosen register path (tests compare them).
+enum class LanePath;
+bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path);
+
 // A float converted back to a plane value: nearest integer, ties to even, as a
 // 32-bit integer, of which the low 16 bits are kept.
 int16_t planeValueOf(float value);

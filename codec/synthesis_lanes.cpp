@@ -101,12 +101,32 @@ void synthesizeLanes(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
     }
 }
 
+using LaneFunction = void (*)(int16_t* base, size_t stride, int32_t n, __m128* scratch);
+
+void synthesizeLanesAvxAdapter(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
+    synthesizeLanesAvx(base, stride, n, reinterpret_cast<float*>(scratch));
+}
+
+LaneFunction laneFunction(LanePath path) {
+    if (path == LanePath::automatic) path = avxAvailable() ? LanePath::avx : LanePath::sse2;
+    return path == LanePath::avx ? synthesizeLanesAvxAdapter : synthesizeLanes;
+}
+
 }  // namespace
+
+bool avxAvailable() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool available = __builtin_cpu_supports("avx");
+    return available;
+#else
+    return false;
+#endif
+}
 
 bool LaneScratch::allocate(int32_t longestLine) {
     release();
     size_t lineBytes = (size_t(longestLine) + 4) * 4 * sizeof(float);
-    size_t rowBytes = size_t(longestLine) * 8 * sizeof(int16_t);
+    size_t rowBytes = size_t(longestLine) * kStripWidth * sizeof(int16_t);
     block = heapAlloc(lineBytes + rowBytes + 32);
     if (block == nullptr) return false;
     uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 15) & ~uintptr_t(15);
@@ -122,12 +142,24 @@ void LaneScratch::release() {
     rows = nullptr;
 }
 
-void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch) {
+void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch, LanePath path) {
+    const LaneFunction lanes = laneFunction(path);
     __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
-    for (int32_t c = 0; c < width; c += 4) synthesizeLanes(plane + c, size_t(width), height, lines);
+    // Strips of 32 columns, one cache line per row, are copied out of the
+    // plane first: walking a column of the plane itself would step by the
+    // plane's width and keep hitting the same few cache sets.
+    int16_t* strip = scratch.rows;
+    for (int32_t c = 0; c < width; c += kStripWidth) {
+        for (int32_t r = 0; r < height; ++r)
+            std::memcpy(strip + size_t(r) * kStripWidth, plane + size_t(r) * width + c, kStripWidth * sizeof(int16_t));
+        for (int32_t l = 0; l < kStripWidth; l += 4) lanes(strip + l, kStripWidth, height, lines);
+        for (int32_t r = 0; r < height; ++r)
+            std::memcpy(plane + size_t(r) * width + c, strip + size_t(r) * kStripWidth, kStripWidth * sizeof(int16_t));
+    }
 }
 
-void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch) {
+void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch, LanePath path) {
+    const LaneFunction lanes = laneFunction(path);
     __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
     int16_t* rows = scratch.rows;
     for (int32_t r = 0; r < height; r += 8) {
@@ -140,8 +172,8 @@ void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& 
             for (int32_t j = 0; j < 8; ++j)
                 _mm_store_si128(reinterpret_cast<__m128i*>(rows + size_t(i + j) * 8), block[j]);
         }
-        synthesizeLanes(rows, 8, width, lines);
-        synthesizeLanes(rows + 4, 8, width, lines);
+        lanes(rows, 8, width, lines);
+        lanes(rows + 4, 8, width, lines);
         for (int32_t i = 0; i < width; i += 8) {
             __m128i block[8];
             for (int32_t j = 0; j < 8; ++j)

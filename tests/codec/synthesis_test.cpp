@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "codec/synthesis.h"
+#include "codec/synthesis_lanes.h"
 #include "reference_decoder.h"
 
 namespace {
@@ -105,20 +106,25 @@ TEST(SynthesizePlane, ZerosStayZero) {
     for (int16_t v : plane) EXPECT_EQ(v, 0);
 }
 
-// The vector path must give exactly the bits of the scalar line synthesis.
+// Both vector paths must give exactly the bits of the scalar line synthesis.
 TEST(SynthesizePlane, MatchesScalarLinesOnRandomPlanes) {
+    std::vector<LanePath> paths = {LanePath::sse2};
+    if (avxAvailable()) paths.push_back(LanePath::avx);
     std::mt19937 random(11);
     const int sizes[][2] = {{64, 64}, {128, 64}, {192, 192}, {256, 128}, {1024, 512}};
     for (auto& size : sizes) {
         const int w = size[0], h = size[1];
         for (int range : {60, 2000, 32768}) {
             std::uniform_int_distribution<int> value(-range, range - 1);
-            std::vector<int16_t> plane(size_t(w) * h);
-            for (auto& v : plane) v = int16_t(value(random));
-            std::vector<int16_t> expected = plane;
+            std::vector<int16_t> input(size_t(w) * h);
+            for (auto& v : input) v = int16_t(value(random));
+            std::vector<int16_t> expected = input;
             referenceSynthesize(expected, w, h);
-            ASSERT_TRUE(synthesizePlane(plane.data(), w, h));
-            EXPECT_EQ(plane, expected) << w << "x" << h << " range " << range;
+            for (LanePath path : paths) {
+                std::vector<int16_t> plane = input;
+                ASSERT_TRUE(synthesizePlaneWith(plane.data(), w, h, path));
+                EXPECT_EQ(plane, expected) << w << "x" << h << " range " << range << " path " << int(path);
+            }
         }
     }
 }

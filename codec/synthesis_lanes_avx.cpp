@@ -1,0 +1,91 @@
+// The lane-parallel line synthesis with 256-bit registers: the same formulas
+// and rounding points as synthesis_lanes.cpp, four double lanes per register.
+// This file is compiled for AVX and is only called when the processor has
+// it; everything in it stays local so that no AVX code is shared by accident.
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codec/synthesis_constants.h"
+
+using namespace synthesis;
+
+namespace {
+
+inline __m256d load4(const int16_t* p) {
+    __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+    return _mm256_cvtepi32_pd(v);
+}
+
+inline __m128 toFloat(__m256d a) { return _mm256_cvtpd_ps(a); }
+inline __m256d toDouble(__m128 v) { return _mm256_cvtps_pd(v); }
+inline __m256d rounded(__m256d a) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(a)); }
+
+inline __m256d add(__m256d a, __m256d b) { return _mm256_add_pd(a, b); }
+inline __m256d sub(__m256d a, __m256d b) { return _mm256_sub_pd(a, b); }
+inline __m256d mul(__m256d a, __m256d b) { return _mm256_mul_pd(a, b); }
+
+inline void store4(int16_t* p, __m128 v) {
+    __m128i i = _mm_cvtps_epi32(v);
+    i = _mm_srai_epi32(_mm_slli_epi32(i, 16), 16);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(i, i));
+}
+
+}  // namespace
+
+void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchLine) {
+    const __m256d c4 = _mm256_set1_pd(C4);
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d rsHalf = _mm256_set1_pd(double(RS) * 0.5);
+    const __m256d rcHalf = _mm256_set1_pd(double(RC) * 0.5);
+    __m128* a = reinterpret_cast<__m128*>(scratchLine) + 2;
+    for (int32_t g = 0; g < n; g += 8) {
+        const int16_t* p = base + size_t(g) * stride;
+        const __m256d x0 = load4(p), x1 = load4(p + stride), x2 = load4(p + 2 * stride);
+        const __m256d x3 = load4(p + 3 * stride), x4 = load4(p + 4 * stride), x5 = load4(p + 5 * stride);
+        const __m256d x6 = load4(p + 6 * stride), x7 = load4(p + 7 * stride);
+        const __m256d e = rounded(mul(add(x0, x1), c4));
+        const __m256d dd = mul(sub(x0, x1), c4);
+        const __m256d E = add(mul(x6, rsHalf), mul(x2, rcHalf));
+        const __m256d F = sub(mul(x6, rcHalf), mul(x2, rsHalf));
+        const __m256d G = rounded(add(mul(x7, rsHalf), mul(x3, rcHalf)));
+        const __m256d H = sub(mul(x7, rcHalf), mul(x3, rsHalf));
+        const __m256d x4h = mul(x4, half), x5h = mul(x5, half);
+        a[g] = toFloat(add(E, e));
+        a[g + 1] = toFloat(add(x4h, F));
+        a[g + 2] = toFloat(sub(e, E));
+        a[g + 3] = toFloat(sub(x4h, F));
+        a[g + 4] = toFloat(add(G, dd));
+        a[g + 5] = toFloat(add(H, x5h));
+        a[g + 6] = toFloat(sub(dd, G));
+        a[g + 7] = toFloat(sub(x5h, H));
+    }
+    a[-2] = a[0];
+    a[-1] = a[1];
+    a[n] = a[n - 2];
+    a[n + 1] = a[n - 1];
+
+    const __m256d s8 = _mm256_set1_pd(S8), c8 = _mm256_set1_pd(C8);
+    const __m256d k65 = _mm256_set1_pd(K65), k27 = _mm256_set1_pd(K27);
+    for (int32_t k = 0; k <= n; k += 4) {
+        const __m256d b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
+        const __m256d b1 = toDouble(_mm_sub_ps(a[k - 2], a[k]));
+        const __m256d b2 = toDouble(_mm_add_ps(a[k + 1], a[k - 1]));
+        const __m256d b3 = toDouble(_mm_sub_ps(a[k - 1], a[k + 1]));
+        const __m256d P = mul(add(b0, b2), half);
+        const __m256d Q = mul(sub(b0, b2), half);
+        const __m256d R = sub(mul(b1, s8), mul(b3, k65));
+        const __m256d T = add(mul(b1, c8), mul(b3, k27));
+        int16_t* out = base + size_t(k) * stride;
+        if (k > 0) {
+            store4(out - 2 * stride, toFloat(add(T, P)));
+            store4(out - stride, toFloat(add(Q, R)));
+        }
+        if (k < n) {
+            store4(out, toFloat(sub(Q, R)));
+            store4(out + stride, toFloat(sub(P, rounded(T))));
+        }
+    }
+}
