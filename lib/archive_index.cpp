@@ -48,7 +48,28 @@ void ArchiveIndex::build(const std::vector<EntryRecord*>& entries) {
         items_.push_back(item);
         offset += length;
     }
-    std::sort(items_.begin(), items_.end(), [this](const Item& a, const Item& b) { return compare(a, b) < 0; });
+    sortItems();
+}
+
+// A radix sort on the first eight bytes, then a comparison sort of each run
+// that shares them: far fewer comparisons than sorting the names outright.
+void ArchiveIndex::sortItems() {
+    std::vector<Item> scratch(items_.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        size_t counts[257] = {};
+        for (const Item& item : items_) ++counts[((item.head >> shift) & 0xFF) + 1];
+        if (counts[((items_.empty() ? 0 : items_[0].head >> shift) & 0xFF) + 1] == items_.size()) continue;
+        for (int i = 0; i < 256; ++i) counts[i + 1] += counts[i];
+        for (const Item& item : items_) scratch[counts[(item.head >> shift) & 0xFF]++] = item;
+        items_.swap(scratch);
+    }
+    auto byName = [this](const Item& a, const Item& b) { return compare(a, b) < 0; };
+    for (size_t start = 0; start < items_.size();) {
+        size_t end = start + 1;
+        while (end < items_.size() && items_[end].head == items_[start].head) ++end;
+        if (end - start > 1) std::sort(items_.begin() + static_cast<long>(start), items_.begin() + static_cast<long>(end), byName);
+        start = end;
+    }
 }
 
 namespace {

@@ -37,6 +37,7 @@ private:
     };
     static void makeKey(const char* reversed, size_t length, uint64_t* head, uint64_t* next);
     int compare(const Item& a, const Item& b) const;
+    void sortItems();
 
     std::vector<Item> items_;
     std::vector<char> text_;  // every reversed, lowercased name back to back
