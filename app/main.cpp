@@ -1,4 +1,11 @@
-// Velandora: plays the show found in the working directory.
+// Velandora: plays the show found in the working directory. It takes no
+// arguments and reads no configuration.
 #include "app/shell.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return win_main(system_platform()); }
+#else
 int main() { return win_main(system_platform()); }
+#endif
