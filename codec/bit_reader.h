@@ -7,6 +7,8 @@ class Stream;
 // Reads a stream as one bit stream, most significant bit of each byte first.
 // The stream is read forward in blocks; bits past its end read as zero, and
 // pastEnd() tells whether any of them were consumed.
+// The inline readers are always inlined: one file of the codec is compiled
+// for newer processors, and no out-of-line copy of them may come from there.
 class BitReader {
 public:
     static const int32_t kBufferSize = 4096;
@@ -17,7 +19,7 @@ public:
     void attach(Stream* stream);
 
     // The next n bits (1 <= n <= 24), the first bit read being the most significant.
-    uint32_t readBits(int32_t n) {
+    __attribute__((always_inline)) uint32_t readBits(int32_t n) {
         if (count < n) topUp();
         uint32_t value = uint32_t(word >> (64 - n));
         word <<= n;
@@ -25,7 +27,7 @@ public:
         return value;
     }
 
-    uint32_t readBit() {
+    __attribute__((always_inline)) uint32_t readBit() {
         if (count < 1) topUp();
         uint32_t value = uint32_t(word >> 63);
         word <<= 1;
@@ -34,18 +36,18 @@ public:
     }
 
     // The next 25 bits or more, left-aligned in a 64-bit word, without consuming them.
-    uint64_t peek25() {
+    __attribute__((always_inline)) uint64_t peek25() {
         if (count < 25) topUp();
         return word;
     }
     // Consumes n bits (0 <= n <= 25) after peek25.
-    void skip(int32_t n) {
+    __attribute__((always_inline)) void skip(int32_t n) {
         word <<= n;
         count -= n;
     }
 
     // The next bit when take is 1 (consuming it); 0 without reading when take is 0.
-    uint32_t takeBitIf(int32_t take) {
+    __attribute__((always_inline)) uint32_t takeBitIf(int32_t take) {
         if (count < 1) topUp();
         uint32_t value = uint32_t(word >> 63) & uint32_t(take);
         word <<= take;

@@ -1,0 +1,75 @@
+// The significance pass for any processor: bit counts and selection by
+// broadword arithmetic.
+#include "codec/significance_pass.h"
+
+namespace {
+
+const uint64_t kOnes8 = 0x0101010101010101ull;
+
+inline int32_t countBits(uint64_t v) {
+#ifdef __POPCNT__
+    return __builtin_popcountll(v);
+#else
+    v = v - ((v >> 1) & 0x5555555555555555ull);
+    v = (v & 0x3333333333333333ull) + ((v >> 2) & 0x3333333333333333ull);
+    v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return int32_t((v * kOnes8) >> 56);
+#endif
+}
+
+// selectInByte[b + 256 * n]: position of set bit number n of the byte b.
+struct ByteSelect {
+    uint8_t position[256 * 8];
+    ByteSelect() {
+        for (int b = 0; b < 256; ++b)
+            for (int n = 0; n < 8; ++n) {
+                int seen = 0, at = 0;
+                for (int bit = 0; bit < 8; ++bit)
+                    if (b & (1 << bit)) {
+                        if (seen == n) at = bit;
+                        ++seen;
+                    }
+                position[b + 256 * n] = uint8_t(at);
+            }
+    }
+};
+const ByteSelect byteSelect;
+
+// Position of set bit number n (0-based) of v, which has more than n set bits:
+// byte-wise prefix counts find the byte, a table the bit within it.
+inline int32_t selectBit(uint64_t v, int32_t n) {
+    uint64_t s = v - ((v >> 1) & 0x5555555555555555ull);
+    s = (s & 0x3333333333333333ull) + ((s >> 2) & 0x3333333333333333ull);
+    s = (s + (s >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    const uint64_t sums = s * kOnes8;  // byte i: set bits in bytes 0 .. i
+    const uint64_t highBits = 0x80 * kOnes8;
+    // Bytes whose prefix count is at most n have their high bit set.
+    const uint64_t atMost = ((uint64_t(n) * kOnes8 | highBits) - sums) & highBits;
+    const int32_t place = int32_t((((atMost >> 7) * kOnes8) >> 56) * 8);
+    const int32_t before = int32_t(((sums << 8) >> place) & 0xFF);
+    return place + byteSelect.position[((v >> place) & 0xFF) + 256 * uint32_t(n - before)];
+}
+
+}  // namespace
+
+#include "codec/significance_pass_body.h"
+
+bool readRunCode(BitReader& reader, RunState& state, int32_t d) { return readRunCodeInline(reader, state, d); }
+
+bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
+                              int32_t groupSize, int32_t groupWords, int32_t d) {
+    return significancePassBody(reader, run, values, significant, groupSize, groupWords, d);
+}
+
+bool significancePassFastAvailable() {
+#if defined(__x86_64__) || defined(__i386__)
+    // Zen 1 and 2 and the older AMD cores run pdep in microcode, far slower
+    // than the portable selection.
+    static const bool available = __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi2") &&
+                                  !__builtin_cpu_is("znver1") && !__builtin_cpu_is("znver2") &&
+                                  !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam10h");
+    return available;
+#else
+    return false;
+#endif
+}

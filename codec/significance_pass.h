@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bit_reader.h"
+
+// The run state of the coefficient decoder while one pass runs.
+struct RunState {
+    int32_t zeroRun;        // n
+    int32_t riceParameter;  // k
+    int32_t pendingValue;
+};
+
+// Reads one run code into the state; false for a code beyond 24 bits.
+bool readRunCode(BitReader& reader, RunState& state, int32_t d);
+
+// The significance pass over a group in visiting order: values and the
+// bitmap of nonzero values (bits past groupSize set). Returns false for an
+// impossible run code. The second version uses the processor's bit
+// instructions and may only be called when significancePassFastAvailable().
+bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
+                              int32_t groupSize, int32_t groupWords, int32_t d);
+bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
+                          int32_t groupSize, int32_t groupWords, int32_t d);
+bool significancePassFastAvailable();

@@ -1,0 +1,71 @@
+// The body of the significance pass, compiled once for any processor and once
+// with its bit instructions (significance_pass_fast.cpp). The including file
+// defines countBits and selectBit in an unnamed namespace first; everything
+// here stays local to it, so the two compilations never mix.
+#pragma once
+
+#include "codec/significance_pass.h"
+
+namespace {
+
+// Reads one run code. Both kinds are decoded without a branch on the flag
+// bit, which is as good as random. f = 0: 2^k coefficients stay zero, k + 1.
+// f = 1: the next k + 1 bits hold the run (upper k bits) and the sign, k - 1.
+inline __attribute__((always_inline)) bool readRunCodeInline(BitReader& reader, RunState& state, int32_t d) {
+    const int32_t k = state.riceParameter;
+    const uint64_t bits = reader.peek25();
+    const int32_t f = int32_t(bits >> 63);
+    // A run longer than the group ends the pass long before k reaches 30;
+    // a code of more than 24 bits is not in the format.
+    if (k > 30 || (f != 0 && k > 23)) return false;
+    const int32_t width = (k > 23 ? 23 : k) + 1;
+    const uint32_t v = uint32_t((bits << 1) >> (64 - width));
+    const int32_t isOne = -f;  // all ones for f = 1
+    const int32_t sign = -int32_t(v & 1);
+    state.pendingValue = ((d ^ sign) - sign) & isOne;
+    state.zeroRun = (int32_t(v >> 1) & isOne) | (int32_t((uint32_t(1) << k) - 1) & ~isOne);
+    state.riceParameter = f != 0 ? k - (k > 0) : k + 1;
+    reader.skip(1 + ((k + 1) & isOne));
+    return true;
+}
+
+// The significance pass over a group in visiting order. The restrict
+// qualifiers tell the compiler that the bitmap and values do not overlap the
+// bit reader, which then stays in registers.
+inline __attribute__((always_inline)) bool significancePassBody(BitReader& reader, RunState& run, int16_t* __restrict values,
+                         uint64_t* __restrict significant, int32_t groupSize, int32_t groupWords, int32_t d) {
+    RunState state = run;
+    int32_t position = 0;  // first coefficient not yet visited
+    bool ok = true;
+    while (position < groupSize) {
+        // Find the zero coefficient that ends the current run: skip zeroRun
+        // zero coefficients, a word of the bitmap at a time.
+        int32_t word = position >> 6;
+        uint64_t zeros = ~significant[word] & (~uint64_t(0) << (position & 63));
+        int32_t skip = state.zeroRun;
+        int32_t available;
+        bool outlasts = false;
+        while (skip >= (available = countBits(zeros))) {
+            skip -= available;
+            if (++word == groupWords) {
+                outlasts = true;  // the run outlasts the pass
+                break;
+            }
+            zeros = ~significant[word];
+        }
+        if (outlasts) break;
+        const int32_t target = word * 64 + selectBit(zeros, skip);
+        // A pending 0 leaves the coefficient as it was: zero and not significant.
+        values[target] = int16_t(state.pendingValue);
+        significant[word] |= uint64_t(state.pendingValue != 0) << (target & 63);
+        if (!readRunCodeInline(reader, state, d)) {
+            ok = false;
+            break;
+        }
+        position = target + 1;
+    }
+    run = state;
+    return ok;
+}
+
+}  // namespace
