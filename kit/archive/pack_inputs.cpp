@@ -47,8 +47,11 @@ void addFile(const fs::path& file, const fs::path& root, std::vector<LccMember>&
 
 }  // namespace
 
-std::vector<LccMember> collectPackInputs(const std::vector<std::string>& paths, const std::string& rootText) {
+std::vector<LccMember> collectPackInputs(const std::vector<std::string>& paths, const std::string& rootText,
+                                         const std::string& output) {
     fs::path root = fs::weakly_canonical(fs::absolute(rootText.empty() ? fs::path(".") : fs::path(rootText)));
+    fs::path skipped = fs::weakly_canonical(fs::absolute(output));
+    auto wanted = [&](const fs::path& file) { return fs::weakly_canonical(fs::absolute(file)) != skipped; };
     std::vector<LccMember> members;
     std::set<std::string> seen;
     for (const std::string& text : paths) {
@@ -61,12 +64,12 @@ std::vector<LccMember> collectPackInputs(const std::vector<std::string>& paths, 
         if (fs::is_directory(status)) {
             std::vector<fs::path> files;
             for (const fs::directory_entry& entry : fs::recursive_directory_iterator(path)) {
-                if (entry.is_regular_file()) files.push_back(entry.path());
+                if (entry.is_regular_file() && wanted(entry.path())) files.push_back(entry.path());
             }
             std::sort(files.begin(), files.end());
             for (const fs::path& file : files) addFile(file, root, members, seen);
         } else if (fs::is_regular_file(status)) {
-            addFile(path, root, members, seen);
+            if (wanted(path)) addFile(path, root, members, seen);
         } else {
             throw std::runtime_error("not a regular file: " + text);
         }

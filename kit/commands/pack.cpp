@@ -79,7 +79,7 @@ int run_pack(int argc, char** argv) {
     if (!spec.prioritised && !named) spec.name = fileStem(out);
 
     try {
-        std::vector<LccMember> members = collectPackInputs(paths, root);
+        std::vector<LccMember> members = collectPackInputs(paths, root, out);
         std::vector<uint8_t> archive = buildLccArchive(spec, members);
         std::ofstream file(out, std::ios::binary | std::ios::trunc);
         if (!file) return fail("pack: cannot write " + out);

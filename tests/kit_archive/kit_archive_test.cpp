@@ -226,6 +226,15 @@ TEST_F(KitArchive, PackReportsBadArguments) {
     EXPECT_FALSE(fs::exists(dir_ / "out.lcc"));
 }
 
+TEST_F(KitArchive, PackNeverPacksItsOwnOutput) {
+    spit(dir_ / "src/a.txt", "a");
+    ASSERT_EQ(velkit("pack src/show.lcc --root src src").status, 0);
+    ASSERT_EQ(velkit("pack src/show.lcc --root src src").status, 0);
+    Result ls = velkit("ls src/show.lcc");
+    EXPECT_NE(ls.out.find(" a.txt\n"), std::string::npos) << ls.out;
+    EXPECT_EQ(ls.out.find("show.lcc"), std::string::npos) << ls.out;
+}
+
 TEST_F(KitArchive, PackRefusesNamesThatDifferOnlyInCase) {
     spit(dir_ / "src/A.txt", "upper");
     spit(dir_ / "src/a.txt", "lower");
