@@ -13,10 +13,14 @@ constexpr double kSecondsPerByte = 1.0 / 176400.0;
 
 float show_time() {
     if (!app_state.music || !app_state.music->playing) return 0.0f;
-    return static_cast<float>(static_cast<double>(player_position()) * kSecondsPerByte);
+    return music_seconds(player_position());
 }
 
 }  // namespace
+
+float music_seconds(int32_t bytes_played) {
+    return static_cast<float>(static_cast<double>(bytes_played) * kSecondsPerByte);
+}
 
 void draw_frame() {
     // The context stays current on the window from its creation on.

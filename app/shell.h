@@ -23,3 +23,6 @@ void init_scene();
 
 // One frame: input, camera, the show at the music's time, swap.
 void draw_frame();
+
+// The show time of a count of music bytes played (16-bit stereo, 44100 Hz).
+float music_seconds(int32_t bytes_played);

@@ -267,3 +267,14 @@ TEST_F(ShellFrames, EveryFrameClearsToBlackAndPresents) {
     EXPECT_FLOAT_EQ(app_state.client_width_f, 1024.0f);
     EXPECT_FLOAT_EQ(app_state.client_height_f, 768.0f);
 }
+
+TEST(ShellClock, MusicBytesBecomeSeconds) {
+    EXPECT_EQ(music_seconds(0), 0.0f);
+    EXPECT_EQ(music_seconds(176400), 1.0f);
+    EXPECT_EQ(music_seconds(441000), 2.5f);
+    // The player starts 16384 bytes below zero.
+    EXPECT_EQ(music_seconds(-16384), static_cast<float>(-16384 * 5.668934240362812e-6));
+    EXPECT_FLOAT_EQ(music_seconds(-16384), -0.0928798f);
+    // The double product is narrowed once: 2^31 - 1 bytes are about 12174 s.
+    EXPECT_EQ(music_seconds(2147483647), static_cast<float>(2147483647.0 / 176400.0));
+}
