@@ -88,7 +88,7 @@ std::vector<int16_t> quantisePlane(const std::vector<double>& blockPlane, int wi
                 levels[i] = quantise(block[size_t(i / 8) * width + i % 8], steps[i], deadZones[i], options.roundingBias);
                 if (levels[i]) ++nonzero;
             }
-            if (options.zeroIsolated && nonzero == 1) {
+            if (nonzero <= options.sparseBlockLimit) {
                 for (int i = 1; i < 64; ++i)
                     if (std::abs(levels[i]) == 1) levels[i] = 0;
             }

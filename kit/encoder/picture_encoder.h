@@ -12,8 +12,8 @@
 struct EncoderOptions {
     // A coefficient is coded as zero when its magnitude is below its dead
     // zone times its step; the decoder puts the first nonzero level at 1.5
-    // steps. The dead zones grow linearly from highDeadZone for the highest
-    // block frequency (u + v = 14) to lowDeadZone for the lowest (u + v = 1);
+    // steps. The dead zone of block coefficient (u, v) runs linearly from
+    // lowDeadZone at u + v = 1 to highDeadZone at u + v = 14;
     // averageDeadZone is that of the second-level coefficients. Measured on
     // photographs against the file size, dropping small low-frequency
     // coefficients readily and keeping the rare large high-frequency ones
@@ -25,10 +25,10 @@ struct EncoderOptions {
     // 0.5 rounds to the nearest reconstruction point, smaller values favour
     // the lower level (cheaper to code).
     double roundingBias = 0.5;
-    // Drop a lone +-1 coefficient of a block whose other coefficients (block
-    // average excluded) are all zero: it costs a run code of its own and
-    // rarely matters to the eye.
-    bool zeroIsolated = false;
+    // In a block with at most this many nonzero coefficients (block average
+    // excluded), the levels +-1 are dropped: each costs a run code of its own
+    // in a sparse neighbourhood and carries little. 0 keeps them all.
+    int sparseBlockLimit = 3;
 };
 
 // Whether the player can decode a picture of this size: width and height

@@ -156,3 +156,28 @@ TEST(CoefficientCoder, ScanOrderStartsAsDocumented) {
     for (int s = 0; s < 4096; ++s) ++seen[size_t(cellOfScanPosition(s).row * 64 + cellOfScanPosition(s).column)];
     for (int count : seen) EXPECT_EQ(count, 1);
 }
+
+TEST(CoefficientLayout, QuantisedPlaneLandsInItsSubbands) {
+    // Block layout of a 64 x 64 plane: one region, 8 x 8 blocks.
+    std::vector<double> blocks(64 * 64, 0.0);
+    blocks[7 * 64 + 7] = 1.2 * 180;        // block (0, 0), coefficient (7, 7): level 1
+    blocks[8 * 64 + 8 + 1] = 3.0 * 23;     // block (1, 1), coefficient (1, 0): level 3
+    blocks[0 * 64 + 8] = -5.0 * 20;        // average of block (1, 0): second-level j = 1
+    EncoderOptions keep;
+    keep.sparseBlockLimit = 0;
+    std::vector<int16_t> coded = quantisePlane(blocks, 64, 64, 20, keep);
+    // i = 63 lives in subband (7, 7), at the block's row and column there.
+    EXPECT_EQ(coded[size_t(56 * 64 + 56)], 1);
+    // i = 1 lives in subband (1, 0): row 1, column 8 + 1.
+    EXPECT_EQ(coded[size_t(1 * 64 + 9)], 3);
+    // j = 1 lives in area (1, 0) of subband (0, 0), one position wide here.
+    EXPECT_EQ(coded[1], -5);
+    int nonzero = 0;
+    for (int16_t value : coded) nonzero += value != 0;
+    EXPECT_EQ(nonzero, 3);
+    // By default the lone +-1 of a sparse block is dropped; larger levels stay.
+    coded = quantisePlane(blocks, 64, 64, 20, EncoderOptions());
+    EXPECT_EQ(coded[size_t(56 * 64 + 56)], 0);
+    EXPECT_EQ(coded[size_t(1 * 64 + 9)], 3);
+    EXPECT_EQ(coded[1], -5);
+}

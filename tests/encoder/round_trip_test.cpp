@@ -124,10 +124,11 @@ TEST(PictureEncoder, OptionsTradeQualityForSize) {
     const RgbImage original = noisePicture(128, 64, 8);
     EncoderOptions nearest;
     nearest.lowDeadZone = nearest.highDeadZone = nearest.averageDeadZone = 0.75;
+    nearest.sparseBlockLimit = 0;
     EncoderOptions coarse;
     coarse.lowDeadZone = coarse.highDeadZone = coarse.averageDeadZone = 2.0;
     coarse.roundingBias = 0.3;
-    coarse.zeroIsolated = true;
+    coarse.sparseBlockLimit = 10;
     const std::vector<uint8_t> fine = encodePicture(smoothPicture(128, 64, 8), nearest);
     for (const EncoderOptions& options : {nearest, EncoderOptions(), coarse}) {
         const std::vector<uint8_t> bytes = encodePicture(original, options);
