@@ -30,8 +30,9 @@ WAVEFORMATEX waveFormat(const SoundFormat& format) {
     return wave;
 }
 
-// The buffer descriptions use the 20-byte layout, without the 3D algorithm.
-const DWORD kBufferDescriptionSize = 20;
+// The buffer descriptions use the first layout, without the 3D algorithm GUID:
+// 20 bytes on 32-bit Windows, 24 with the 64-bit format pointer.
+const DWORD kBufferDescriptionSize = sizeof(DSBUFFERDESC1);
 
 class DirectSoundBuffer : public SoundBuffer {
 public:
