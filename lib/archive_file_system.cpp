@@ -1,6 +1,7 @@
 #include "lib/archive_file_system.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <unordered_set>
 
@@ -18,6 +19,20 @@ std::string lowered(const char* text) {
 
 }  // namespace
 
+// An entry and its name share one heap block, freed together.
+EntryRecord* newEntryRecord(uint32_t nameLength, const char* name) {
+    void* block = heapAlloc(sizeof(EntryRecord) + static_cast<size_t>(nameLength) + 1);
+    if (!block) return nullptr;
+    EntryRecord* entry = new (block) EntryRecord{};
+    entry->nameLength = nameLength;
+    entry->name = reinterpret_cast<char*>(entry + 1);
+    if (nameLength) std::memcpy(entry->name, name, nameLength);
+    entry->name[nameLength] = 0;
+    return entry;
+}
+
+void freeEntryRecord(EntryRecord* entry) { heapFree(entry); }
+
 ArchiveFileSystem::ArchiveFileSystem()
     : primary_(nullptr),
       current_(nullptr),
@@ -31,8 +46,7 @@ ArchiveFileSystem::ArchiveFileSystem()
 ArchiveFileSystem::~ArchiveFileSystem() {
     ArchiveFileSystem::close();
     for (EntryRecord* entry : entries_) {
-        heapFree(entry->name);
-        delete entry;
+        freeEntryRecord(entry);
     }
     entries_.clear();
     for (ArchiveRecord* archive : archives_) {
@@ -113,8 +127,7 @@ void ArchiveFileSystem::removeOverridden(ArchiveRecord* winner, ArchiveRecord* l
     size_t kept = 0;
     for (EntryRecord* entry : entries_) {
         if (entry->archive == loser && names.count(lowered(entry->name))) {
-            heapFree(entry->name);
-            delete entry;
+            freeEntryRecord(entry);
             continue;
         }
         entries_[kept++] = entry;

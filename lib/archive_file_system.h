@@ -31,6 +31,11 @@ struct EntryRecord {
     int64_t offset;
 };
 
+// An entry record holding a copy of `nameLength` bytes of `name` (always
+// terminated); null when there is no memory. Freed with freeEntryRecord.
+EntryRecord* newEntryRecord(uint32_t nameLength, const char* name);
+void freeEntryRecord(EntryRecord* entry);
+
 class ArchiveFileSystem : public Stream {
 public:
     ArchiveFileSystem();

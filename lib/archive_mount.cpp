@@ -45,6 +45,15 @@ public:
         return true;
     }
 
+    // The next `length` bytes in place; null when fewer are left.
+    const char* take(uint32_t length) {
+        if (length > static_cast<uint32_t>(left_)) return nullptr;
+        const char* bytes = reinterpret_cast<const char*>(bytes_);
+        bytes_ += length;
+        left_ -= static_cast<int32_t>(length);
+        return bytes;
+    }
+
     int32_t left() const { return left_; }
 
 private:
@@ -58,8 +67,7 @@ struct PendingArchive {
 
     ~PendingArchive() {
         for (EntryRecord* entry : entries) {
-            heapFree(entry->name);
-            delete entry;
+            freeEntryRecord(entry);
         }
         if (record) {
             heapFree(record->name);
@@ -164,9 +172,14 @@ int32_t ArchiveFileSystem::mount(Stream* stream, int32_t ownsStream, int32_t mem
                 !reader.u32(&entryMethod)) {
                 return reject();
             }
-            EntryRecord* entry = new EntryRecord{nameLength, packed, unpacked, entryMethod, nullptr, nullptr, 0};
+            const char* name = reader.take(nameLength);
+            if (!name) return reject();
+            EntryRecord* entry = newEntryRecord(nameLength, name);
+            if (!entry) return reject();
+            entry->packedSize = packed;
+            entry->unpackedSize = unpacked;
+            entry->method = entryMethod;
             pending.entries.push_back(entry);
-            if (!reader.string(nameLength, &entry->name)) return reject();
         }
     }
     delete directory;
