@@ -230,28 +230,56 @@ void BM_StageCoefficients(benchmark::State& state) {
     }
 }
 
+// The collage's planes after coefficient decoding and after dequantisation.
+struct CollagePlanes {
+    std::vector<std::vector<int16_t>> coded, blocks;
+};
+
+const CollagePlanes& collagePlanes() {
+    static CollagePlanes planes;
+    if (!planes.coded.empty() || testFiles().empty()) return planes;
+    const TestFiles& f = testFiles()[0];
+    PictureDecoder decoder;
+    decoder.prepareCoefficientDecoding(f.width, f.height);
+    MemoryStream stream(const_cast<uint8_t*>(f.wmj.data()), int32_t(f.wmj.size()), 0);
+    decoder.reader.attach(&stream);
+    decoder.reader.readBits(15);
+    decoder.reader.readBits(15);
+    for (int p = 0; p < 3; ++p) {
+        std::vector<int16_t> coded(size_t(f.width) * f.height);
+        decoder.decodePlaneCoefficients(coded.data());
+        std::vector<int16_t> blocks(coded.size());
+        dequantisePlaneInto(coded.data(), blocks.data(), f.width, f.height, p == 0 ? 20 : 70);
+        planes.coded.push_back(coded);
+        planes.blocks.push_back(blocks);
+    }
+    return planes;
+}
+
 void BM_StageDequantise(benchmark::State& state) {
-    const int w = 1024, h = 512;
+    if (!needFiles(state, 0)) return;
+    const TestFiles& f = testFiles()[0];
+    const CollagePlanes& planes = collagePlanes();
+    std::vector<int16_t> blocks(size_t(f.width) * f.height);
     for (auto _ : state) {
         for (int p = 0; p < 3; ++p) {
-            state.PauseTiming();
-            int16_t* plane = static_cast<int16_t*>(heapAlloc(size_t(w) * h * 2));
-            std::fill(plane, plane + size_t(w) * h, int16_t(p));
-            state.ResumeTiming();
-            dequantisePlane(&plane, w, h, p == 0 ? 20 : 70);
-            benchmark::DoNotOptimize(plane);
-            heapFree(plane);
+            dequantisePlaneInto(planes.coded[size_t(p)].data(), blocks.data(), f.width, f.height, p == 0 ? 20 : 70);
+            benchmark::DoNotOptimize(blocks.data());
         }
     }
 }
 
 void BM_StageSynthesis(benchmark::State& state) {
-    const int w = 1024, h = 512;
-    std::vector<int16_t> plane(size_t(w) * h);
-    for (size_t i = 0; i < plane.size(); ++i) plane[i] = int16_t((i * 2654435761u) >> 24) - 128;
+    if (!needFiles(state, 0)) return;
+    const TestFiles& f = testFiles()[0];
+    const CollagePlanes& planes = collagePlanes();
+    std::vector<std::vector<int16_t>> work = planes.blocks;
     for (auto _ : state) {
-        for (int p = 0; p < 3; ++p) synthesizePlane(plane.data(), w, h);
-        benchmark::DoNotOptimize(plane.data());
+        state.PauseTiming();
+        work = planes.blocks;
+        state.ResumeTiming();
+        for (auto& plane : work) synthesizePlane(plane.data(), f.width, f.height);
+        benchmark::DoNotOptimize(work[0].data());
     }
 }
 

@@ -13,11 +13,8 @@ using namespace synthesis;
 
 namespace {
 
-inline __m256d load4(const int16_t* p) {
-    __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
-    return _mm256_cvtepi32_pd(v);
-}
+inline __m128i loadRaw(const int16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+inline __m256d widen(__m128i v) { return _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(v)); }
 
 inline __m128 toFloat(__m256d a) { return _mm256_cvtpd_ps(a); }
 inline __m256d toDouble(__m128 v) { return _mm256_cvtps_pd(v); }
@@ -27,11 +24,13 @@ inline __m256d add(__m256d a, __m256d b) { return _mm256_add_pd(a, b); }
 inline __m256d sub(__m256d a, __m256d b) { return _mm256_sub_pd(a, b); }
 inline __m256d mul(__m256d a, __m256d b) { return _mm256_mul_pd(a, b); }
 
+// Nearest integer, ties to even, of which the low 16 bits are kept.
 inline void store4(int16_t* p, __m128 v) {
-    __m128i i = _mm_cvtps_epi32(v);
-    i = _mm_srai_epi32(_mm_slli_epi32(i, 16), 16);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(i, i));
+    const __m128i lowHalves = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(_mm_cvtps_epi32(v), lowHalves));
 }
+
+inline void storeZero4(int16_t* p) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_setzero_si128()); }
 
 }  // namespace
 
@@ -43,9 +42,19 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
     __m128* a = reinterpret_cast<__m128*>(scratchLine) + 2;
     for (int32_t g = 0; g < n; g += 8) {
         const int16_t* p = base + size_t(g) * stride;
-        const __m256d x0 = load4(p), x1 = load4(p + stride), x2 = load4(p + 2 * stride);
-        const __m256d x3 = load4(p + 3 * stride), x4 = load4(p + 4 * stride), x5 = load4(p + 5 * stride);
-        const __m256d x6 = load4(p + 6 * stride), x7 = load4(p + 7 * stride);
+        const __m128i r0 = loadRaw(p), r1 = loadRaw(p + stride), r2 = loadRaw(p + 2 * stride);
+        const __m128i r3 = loadRaw(p + 3 * stride), r4 = loadRaw(p + 4 * stride), r5 = loadRaw(p + 5 * stride);
+        const __m128i r6 = loadRaw(p + 6 * stride), r7 = loadRaw(p + 7 * stride);
+        // Groups of zeros are common (high frequencies, smooth chroma); they
+        // give zeros, exactly as the formulas would.
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(r0, r1), _mm_or_si128(r2, r3)),
+                                         _mm_or_si128(_mm_or_si128(r4, r5), _mm_or_si128(r6, r7)));
+        if (_mm_testz_si128(any, _mm_set_epi64x(0, -1))) {
+            for (int32_t i = 0; i < 8; ++i) a[g + i] = _mm_setzero_ps();
+            continue;
+        }
+        const __m256d x0 = widen(r0), x1 = widen(r1), x2 = widen(r2), x3 = widen(r3);
+        const __m256d x4 = widen(r4), x5 = widen(r5), x6 = widen(r6), x7 = widen(r7);
         const __m256d e = rounded(mul(add(x0, x1), c4));
         const __m256d dd = mul(sub(x0, x1), c4);
         const __m256d E = add(mul(x6, rsHalf), mul(x2, rcHalf));
@@ -70,6 +79,20 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
     const __m256d s8 = _mm256_set1_pd(S8), c8 = _mm256_set1_pd(C8);
     const __m256d k65 = _mm256_set1_pd(K65), k27 = _mm256_set1_pd(K27);
     for (int32_t k = 0; k <= n; k += 4) {
+        int16_t* out = base + size_t(k) * stride;
+        const __m128i around = _mm_or_si128(_mm_or_si128(_mm_castps_si128(a[k - 2]), _mm_castps_si128(a[k - 1])),
+                                            _mm_or_si128(_mm_castps_si128(a[k]), _mm_castps_si128(a[k + 1])));
+        if (_mm_testz_si128(around, around)) {
+            if (k > 0) {
+                storeZero4(out - 2 * stride);
+                storeZero4(out - stride);
+            }
+            if (k < n) {
+                storeZero4(out);
+                storeZero4(out + stride);
+            }
+            continue;
+        }
         const __m256d b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
         const __m256d b1 = toDouble(_mm_sub_ps(a[k - 2], a[k]));
         const __m256d b2 = toDouble(_mm_add_ps(a[k + 1], a[k - 1]));
@@ -78,7 +101,6 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
         const __m256d Q = mul(sub(b0, b2), half);
         const __m256d R = sub(mul(b1, s8), mul(b3, k65));
         const __m256d T = add(mul(b1, c8), mul(b3, k27));
-        int16_t* out = base + size_t(k) * stride;
         if (k > 0) {
             store4(out - 2 * stride, toFloat(add(T, P)));
             store4(out - stride, toFloat(add(Q, R)));
