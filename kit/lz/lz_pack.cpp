@@ -64,13 +64,22 @@ uint32_t commonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
     return static_cast<uint32_t>(length);
 }
 
-struct Node {
+// One way to reach a position: the token that ends there and the path
+// before it.
+struct Step {
     uint32_t price;   // bits from the block start
-    uint32_t repeat;  // last offset on the cheapest path here
+    uint32_t repeat;  // last offset after this path
     uint32_t length;  // bytes produced by the token that ends here
     uint32_t offset;
     Kind kind;
     uint32_t tail;    // when not 0: one byte and a repeat of this length follow the token
+    uint8_t from;     // which of the two paths at the token's start it continues
+};
+
+// The cheapest path, and the cheapest one that leaves a different last
+// offset: a dearer path can pay off when its offset repeats later.
+struct Node {
+    Step path[2];
 };
 
 struct Token {
@@ -81,6 +90,8 @@ struct Token {
 
     uint32_t span() const { return tail ? length + 1 + tail : length; }
 };
+
+const uint32_t noRepeat = std::numeric_limits<uint32_t>::max();
 
 class Parser {
 public:
@@ -95,24 +106,56 @@ public:
     void skip(size_t position) { finder_.skip(position); }
 
 private:
-    void relax(size_t index, uint32_t price, Kind kind, uint32_t length, uint32_t offset, uint32_t repeat,
-               uint32_t tail = 0) {
-        Node& node = nodes_[index];
-        if (price < node.price) node = {price, repeat, length, offset, kind, tail};
+    void relax(size_t index, const Step& step) {
+        Step& best = nodes_[index].path[0];
+        Step& other = nodes_[index].path[1];
+        if (step.repeat == best.repeat) {
+            if (step.price < best.price) best = step;
+        } else if (step.repeat == other.repeat) {
+            if (step.price < other.price) {
+                other = step;
+                if (other.price < best.price) std::swap(best, other);
+            }
+        } else if (step.price < best.price) {
+            other = best;
+            best = step;
+        } else if (step.price < other.price) {
+            other = step;
+        }
     }
 
     // A match is often followed by one differing byte and then more of the
     // same match; the path's single last offset would miss that, so price
     // the three tokens together.
-    void relaxWithTail(size_t position, size_t end, const Node& here, Kind kind, uint32_t length,
+    void relaxWithTail(size_t position, size_t end, const Step& here, uint8_t from, Kind kind, uint32_t length,
                        uint32_t offset, uint32_t bits) {
         size_t after = position + length;
         if (bits == infinity || after + 3 > end) return;
         uint32_t tail = commonLength(data_ + after + 1, data_ + after + 1 - offset, end - after - 1);
         if (tail < 2) return;
         uint32_t byteBits = nearOffset(data_, after) >= 0 ? nearBits : literalBits;
-        relax(after + 1 + tail - start_, here.price + bits + byteBits + repeatBits(tail), kind, length, offset,
-              offset, tail);
+        relax(after + 1 + tail - start_,
+              {here.price + bits + byteBits + repeatBits(tail), offset, length, offset, kind, tail, from});
+    }
+
+    // The tokens that keep the path's last offset: one byte, or a repeat.
+    void relaxKeepingOffset(size_t position, size_t end, const Step& here, uint8_t from) {
+        size_t k = position - start_;
+        size_t available = end - position;
+        relax(k + 1, {here.price + literalBits, here.repeat, 1, 0, Kind::Literal, 0, from});
+        int near = nearOffset(data_, position);
+        if (near >= 0) {
+            relax(k + 1, {here.price + nearBits, here.repeat, 1, static_cast<uint32_t>(near), Kind::Near, 0, from});
+        }
+        if (here.repeat == 0 || here.repeat > position) return;
+        const uint8_t* current = data_ + position;
+        uint32_t repeatLength = commonLength(current, current - here.repeat, available);
+        if (repeatLength < 2) return;
+        uint32_t first = repeatLength >= niceLength ? repeatLength : 2;
+        for (uint32_t length = first; length <= repeatLength; length++) {
+            relax(k + length, {here.price + repeatBits(length), here.repeat, length, here.repeat, Kind::Repeat, 0, from});
+        }
+        relaxWithTail(position, end, here, from, Kind::Repeat, repeatLength, here.repeat, repeatBits(repeatLength));
     }
 
     const uint8_t* data_;
@@ -126,32 +169,29 @@ private:
 uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vector<Token>& tokens) {
     size_t span = end - start;
     start_ = start;
-    for (size_t k = 0; k <= span; k++) nodes_[k].price = infinity;
-    nodes_[0] = {0, repeat, 0, 0, Kind::Literal, 0};
+    const Step unreached{infinity, noRepeat, 0, 0, Kind::Literal, 0, 0};
+    for (size_t k = 0; k <= span; k++) nodes_[k].path[0] = nodes_[k].path[1] = unreached;
+    nodes_[0].path[0] = {0, repeat, 0, 0, Kind::Literal, 0, 0};
 
     size_t position = start;
     while (position < end) {
         size_t k = position - start;
-        const Node here = nodes_[k];
+        const Step here = nodes_[k].path[0];
+        const Step other = nodes_[k].path[1];
         size_t available = end - position;
         const uint8_t* current = data_ + position;
-
-        relax(k + 1, here.price + literalBits, Kind::Literal, 1, 0, here.repeat);
-        int near = nearOffset(data_, position);
-        if (near >= 0) relax(k + 1, here.price + nearBits, Kind::Near, 1, near, here.repeat);
-
-        uint32_t repeatLength = 0;
-        if (here.repeat != 0 && here.repeat <= position) {
-            repeatLength = commonLength(current, current - here.repeat, available);
-        }
         size_t count = finder_.findMatches(position, matches_.data());
 
         // A long match is taken whole: the positions inside it are not worth
         // pricing and are only entered into the match finder.
         uint32_t jump = 0;
+        uint32_t repeatLength = 0;
+        if (here.repeat != 0 && here.repeat <= position) {
+            repeatLength = commonLength(current, current - here.repeat, available);
+        }
         if (repeatLength >= niceLength) {
             jump = repeatLength;
-            relax(k + jump, here.price + repeatBits(jump), Kind::Repeat, jump, here.repeat, here.repeat);
+            relax(k + jump, {here.price + repeatBits(jump), here.repeat, jump, here.repeat, Kind::Repeat, 0, 0});
         } else if (count > 0 && matches_[count - 1].length >= niceLength) {
             // Cut at the block end, the match may be too short for its offset.
             uint32_t offset = matches_[count - 1].offset;
@@ -159,49 +199,51 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
             uint32_t bits = matchBits(offset, length);
             if (bits != infinity) {
                 jump = length;
-                relax(k + jump, here.price + bits, Kind::Match, jump, offset, offset);
+                relax(k + jump, {here.price + bits, offset, jump, offset, Kind::Match, 0, 0});
             }
         }
         if (jump > 0) {
+            relaxKeepingOffset(position, end, here, 0);
             for (size_t skipped = position + 1; skipped < position + jump; skipped++) finder_.skip(skipped);
             position += jump;
             continue;
         }
 
-        for (uint32_t length = 2; length <= repeatLength; length++) {
-            relax(k + length, here.price + repeatBits(length), Kind::Repeat, length, here.repeat, here.repeat);
-        }
+        relaxKeepingOffset(position, end, here, 0);
+        if (other.price != infinity) relaxKeepingOffset(position, end, other, 1);
+
+        // New offsets continue the cheapest path only.
         uint32_t covered = 1;
         for (size_t m = 0; m < count; m++) {
             uint32_t offset = matches_[m].offset;
             uint32_t top = static_cast<uint32_t>(std::min<size_t>(matches_[m].length, available));
             for (uint32_t length = covered + 1; length <= top; length++) {
                 if (offset < 128 && length <= 3) {
-                    relax(k + length, here.price + shortBits, Kind::Short, length, offset, offset);
+                    relax(k + length, {here.price + shortBits, offset, length, offset, Kind::Short, 0, 0});
                 } else {
                     uint32_t bits = matchBits(offset, length);
-                    if (bits != infinity) relax(k + length, here.price + bits, Kind::Match, length, offset, offset);
+                    if (bits != infinity) relax(k + length, {here.price + bits, offset, length, offset, Kind::Match, 0, 0});
                 }
             }
             covered = std::max(covered, top);
-            uint32_t bits = offset < 128 && top <= 3 ? shortBits : matchBits(offset, top);
-            relaxWithTail(position, end, here, offset < 128 && top <= 3 ? Kind::Short : Kind::Match, top, offset, bits);
-        }
-        if (repeatLength >= 2) {
-            relaxWithTail(position, end, here, Kind::Repeat, repeatLength, here.repeat, repeatBits(repeatLength));
+            bool isShort = offset < 128 && top <= 3;
+            relaxWithTail(position, end, here, 0, isShort ? Kind::Short : Kind::Match, top, offset,
+                          isShort ? shortBits : matchBits(offset, top));
         }
         position++;
     }
 
     size_t first = tokens.size();
+    uint8_t which = 0;
     for (size_t k = span; k > 0;) {
-        const Node& node = nodes_[k];
-        Token token{node.kind, node.length, node.offset, node.tail};
+        const Step& step = nodes_[k].path[which];
+        Token token{step.kind, step.length, step.offset, step.tail};
         tokens.push_back(token);
+        which = step.from;
         k -= token.span();
     }
     std::reverse(tokens.begin() + first, tokens.end());
-    return nodes_[span].repeat;
+    return nodes_[span].path[0].repeat;
 }
 
 void writeToken(LzBitWriter& writer, const Token& token, const uint8_t* data, size_t position) {
