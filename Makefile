@@ -4,7 +4,7 @@ WINDOWS_BUILD ?= build-windows
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test run bench clean windows
+.PHONY: all deps build test run bench clean windows sanitize fuzz
 
 all: build
 
@@ -37,6 +37,16 @@ run: deps $(BUILD)/CMakeCache.txt
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the
+# audio tests under ThreadSanitizer (scripts/sanitize.sh).
+sanitize: deps
+	@scripts/sanitize.sh
+
+# Fuzzes every input the player parses for FUZZ_SECONDS each (tests/fuzz).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -12,6 +12,7 @@ build_packages=(  # the Linux build, the tests, and the Windows cross build run 
   fonts-unfonts-core fonts-dejavu-core
   xvfb xauth
   mingw-w64 libz-mingw-w64-dev libstb-dev wine64
+  clang libclang-rt-14-dev  # sanitizers and libFuzzer: make sanitize, make fuzz
 )
 
 wanted=("${build_packages[@]}")
