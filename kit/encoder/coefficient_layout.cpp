@@ -54,11 +54,11 @@ int dequantise(int x, int step) {
 
 int quantise(double coefficient, int step, double deadZone, double roundingBias) {
     const double magnitude = std::fabs(coefficient) / step;
-    if (magnitude < deadZone) return 0;
-    int level = int(std::floor(magnitude - 0.5 + roundingBias));
-    if (level < 1) level = 1;
+    if (!(magnitude >= deadZone)) return 0;  // also for NaN
     const int limit = largestLevel(step);
-    if (level > limit) level = limit;
+    const double rounded = std::floor(magnitude - 0.5 + roundingBias);
+    int level = rounded >= limit ? limit : int(rounded);
+    if (level < 1) level = 1;
     return coefficient < 0 ? -level : level;
 }
 
