@@ -1,4 +1,6 @@
 // Bit-plane decoding of the coefficients of one plane.
+#include <emmintrin.h>
+
 #include <cstring>
 
 #include "codec/picture_decoder.h"
@@ -94,7 +96,14 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
         Cell cell = cellOfScanPosition(s);
         int16_t* corner = plane + size_t(cell.row) * cellHeight * size_t(width) + size_t(cell.column) * cellWidth;
         for (int32_t y = 0; y < cellHeight; ++y) {
-            std::memcpy(corner + size_t(y) * width, values, size_t(cellWidth) * sizeof(int16_t));
+            int16_t* row = corner + size_t(y) * width;
+            // Cell rows are short (16 values in the show's pictures): copy them
+            // inline rather than through a library call each.
+            int32_t x = 0;
+            for (; x + 8 <= cellWidth; x += 8)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + x)));
+            for (; x < cellWidth; ++x) row[x] = values[x];
             values += cellWidth;
         }
     }

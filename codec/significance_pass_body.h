@@ -29,40 +29,54 @@ inline __attribute__((always_inline)) bool readRunCodeInline(BitReader& reader, 
     return true;
 }
 
-// The significance pass over a group in visiting order. The restrict
-// qualifiers tell the compiler that the bitmap and values do not overlap the
-// bit reader, which then stays in registers.
-inline __attribute__((always_inline)) bool significancePassBody(BitReader& reader, RunState& run, int16_t* __restrict values,
-                         uint64_t* __restrict significant, int32_t groupSize, int32_t groupWords, int32_t d) {
+// The significance pass over a group in visiting order. The word of the
+// bitmap being worked on stays in a register (written back when the pass
+// moves on); the restrict qualifiers tell the compiler that the bitmap and
+// values do not overlap the bit reader, which then stays in registers too.
+inline __attribute__((always_inline)) bool significancePassBody(BitReader& reader, RunState& run,
+                                                                int16_t* __restrict values,
+                                                                uint64_t* __restrict significant, int32_t groupSize,
+                                                                int32_t groupWords, int32_t d) {
+    (void)groupSize;  // positions past the group are marked significant, so no run ends there
     RunState state = run;
-    int32_t position = 0;  // first coefficient not yet visited
+    int32_t word = 0;
+    uint64_t bits = significant[0];
+    int32_t offset = 0;  // first position of the word not yet visited
     bool ok = true;
-    while (position < groupSize) {
+    for (;;) {
         // Find the zero coefficient that ends the current run: skip zeroRun
         // zero coefficients, a word of the bitmap at a time.
-        int32_t word = position >> 6;
-        uint64_t zeros = ~significant[word] & (~uint64_t(0) << (position & 63));
+        uint64_t zeros = ~bits & (~uint64_t(0) << offset);
         int32_t skip = state.zeroRun;
         int32_t available;
         bool outlasts = false;
         while (skip >= (available = countBits(zeros))) {
             skip -= available;
+            significant[word] = bits;
             if (++word == groupWords) {
                 outlasts = true;  // the run outlasts the pass
                 break;
             }
-            zeros = ~significant[word];
+            bits = significant[word];
+            zeros = ~bits;
         }
         if (outlasts) break;
-        const int32_t target = word * 64 + selectBit(zeros, skip);
+        const int32_t bit = selectBit(zeros, skip);
         // A pending 0 leaves the coefficient as it was: zero and not significant.
-        values[target] = int16_t(state.pendingValue);
-        significant[word] |= uint64_t(state.pendingValue != 0) << (target & 63);
+        values[word * 64 + bit] = int16_t(state.pendingValue);
+        bits |= uint64_t(state.pendingValue != 0) << bit;
         if (!readRunCodeInline(reader, state, d)) {
+            significant[word] = bits;
             ok = false;
             break;
         }
-        position = target + 1;
+        offset = bit + 1;
+        if (offset == 64) {
+            significant[word] = bits;
+            if (++word == groupWords) break;
+            bits = significant[word];
+            offset = 0;
+        }
     }
     run = state;
     return ok;
