@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -17,6 +18,7 @@ struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool truncated;  // the data ended early; libjpeg only warns and pads with grey
 };
 
 void onError(j_common_ptr info) {
@@ -25,7 +27,12 @@ void onError(j_common_ptr info) {
     std::longjmp(manager->jump, 1);
 }
 
-void onMessage(j_common_ptr, int) {}  // warnings stay quiet
+// Warnings stay quiet, except that a file cut short is a failure, not a
+// picture with a grey bottom.
+void onMessage(j_common_ptr info, int level) {
+    ErrorManager* manager = reinterpret_cast<ErrorManager*>(info->err);
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) manager->truncated = true;
+}
 
 }  // namespace
 
@@ -35,6 +42,7 @@ RgbImage decodeJpeg(const std::vector<uint8_t>& bytes) {
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = onError;
     errors.base.emit_message = onMessage;
+    errors.truncated = false;
     RgbImage image;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
@@ -57,6 +65,7 @@ RgbImage decodeJpeg(const std::vector<uint8_t>& bytes) {
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    if (errors.truncated) throw std::runtime_error("JPEG data is truncated");
     return image;
 }
 

@@ -45,6 +45,11 @@ TEST(ImageFiles, BrokenFilesAreErrors) {
     EXPECT_THROW(decodePng(png), std::runtime_error);
     std::vector<uint8_t> jpeg = encodeJpeg(flatPicture(16, 16, 1, 2, 3), 80);
     EXPECT_THROW(decodeJpeg(std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 20)), std::runtime_error);
+    // Cut inside the coded data: libjpeg would only warn and pad with grey.
+    jpeg = encodeJpeg(noisePicture(64, 64, 3), 90);
+    EXPECT_NO_THROW(decodeJpeg(jpeg));
+    EXPECT_THROW(decodeJpeg(std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2))),
+                 std::runtime_error);
 }
 
 TEST(ImageFiles, JpegRoundTripIsClose) {
