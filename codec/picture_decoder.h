@@ -39,7 +39,9 @@ public:
 };
 
 // Decodes one picture file from a stream positioned at its first byte. The
-// stream is only read forward and stays open. The decoder can be reused.
+// stream is only read forward (in blocks, so its position afterwards says
+// nothing about where the picture ended) and stays open. The decoder can be
+// reused. Bad input never makes it read or write outside its buffers.
 class PictureDecoder {
 public:
     // Largest picture accepted, in pixels (e.g. 8192 x 8192); larger headers are refused.
@@ -67,6 +69,8 @@ public:
     // bit reader directly. Returns false when out of memory.
     bool prepareCoefficientDecoding(int32_t width, int32_t height);
 
+    // Luma, orange chroma, green chroma while decode runs (inside planeBlock),
+    // null otherwise.
     int16_t* planes[3];
     int32_t width;
     int32_t height;
