@@ -50,6 +50,9 @@ inline int32_t selectBit(uint64_t v, int32_t n) {
     return place + byteSelect.position[((v >> place) & 0xFF) + 256 * uint32_t(n - before)];
 }
 
+// Position of set bit number n (0-based) of v, or -1 when v has no more than n.
+inline int32_t findZero(uint64_t v, int32_t n) { return n < countBits(v) ? selectBit(v, n) : -1; }
+
 }  // namespace
 
 #include "codec/significance_pass_body.h"

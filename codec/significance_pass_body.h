@@ -1,6 +1,6 @@
 // The body of the significance pass, compiled once for any processor and once
 // with its bit instructions (significance_pass_fast.cpp). The including file
-// defines countBits and selectBit in an unnamed namespace first; everything
+// defines countBits and findZero in an unnamed namespace first; everything
 // here stays local to it, so the two compilations never mix.
 #pragma once
 
@@ -48,10 +48,10 @@ inline __attribute__((always_inline)) bool significancePassBody(BitReader& reade
         // zero coefficients, a word of the bitmap at a time.
         uint64_t zeros = ~bits & (~uint64_t(0) << offset);
         int32_t skip = state.zeroRun;
-        int32_t available;
+        int32_t bit = findZero(zeros, skip);
         bool outlasts = false;
-        while (skip >= (available = countBits(zeros))) {
-            skip -= available;
+        while (bit < 0) {
+            skip -= countBits(zeros);
             significant[word] = bits;
             if (++word == groupWords) {
                 outlasts = true;  // the run outlasts the pass
@@ -59,9 +59,9 @@ inline __attribute__((always_inline)) bool significancePassBody(BitReader& reade
             }
             bits = significant[word];
             zeros = ~bits;
+            bit = findZero(zeros, skip);
         }
         if (outlasts) break;
-        const int32_t bit = selectBit(zeros, skip);
         // A pending 0 leaves the coefficient as it was: zero and not significant.
         values[word * 64 + bit] = int16_t(state.pendingValue);
         bits |= uint64_t(state.pendingValue != 0) << bit;
