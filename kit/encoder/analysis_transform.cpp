@@ -1,8 +1,8 @@
 #include "kit/encoder/analysis_transform.h"
 
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace encoder {
 
@@ -55,7 +55,7 @@ void quadrupleStep(const double* a, double* out) {
     out[3] = P - T;
 }
 
-// Inverts a small dense matrix (row-major, size n) by Gauss-Jordan
+// Inverts a small dense N x N matrix by Gauss-Jordan
 // elimination with partial pivoting.
 template <int N>
 void invert(double (&m)[N][N], double (&inverse)[N][N]) {

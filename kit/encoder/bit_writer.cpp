@@ -1,5 +1,7 @@
 #include "kit/encoder/bit_writer.h"
 
+#include <utility>
+
 namespace encoder {
 
 void BitWriter::writeBits(uint32_t value, int n) {

@@ -1,5 +1,6 @@
 #include "kit/encoder/coefficient_coder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 

@@ -1,5 +1,6 @@
 #include "kit/image/collage.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "kit/image/image_file.h"

@@ -1,4 +1,5 @@
 // Binary PPM (P6), 8 bits per sample.
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 #include <string>
