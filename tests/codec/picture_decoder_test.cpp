@@ -205,6 +205,12 @@ TEST(PictureBuffer, ResizeAndRelease) {
     picture.pixels[64 * 32 * 3 - 1] = 7;
     EXPECT_EQ(picture.resize(128, 64), 1);
     EXPECT_EQ(picture.width, 128);
+    // The same number of bytes in another shape keeps the block.
+    uint8_t* block = picture.pixels;
+    EXPECT_EQ(picture.resize(64, 128), 1);
+    EXPECT_EQ(picture.pixels, block);
+    EXPECT_EQ(picture.width, 64);
+    EXPECT_EQ(picture.height, 128);
     EXPECT_EQ(picture.resize(0, 64), 0);
     EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(picture.width, 0);
