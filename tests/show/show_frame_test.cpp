@@ -294,3 +294,27 @@ TEST_F(ShowFrame, LoopTargetsFollowTheTyping) {
         EXPECT_EQ(app_state.mixer->slots[0].target_volume.load(), c.active ? 0.0f : kLoopVolume) << c.typed;
     }
 }
+
+TEST_F(ShowFrame, PicturesPastTheCaptionTableHaveNoCaption) {
+    // Slot 54 is reached directly (a skipped slot loads only its own picture);
+    // the caption table has entries 0 to 53 only.
+    std::vector<uint8_t> file = encode_test_picture(RgbImage(1024, 512));
+    dir.write(picture_name(54), file);
+    std::string text;
+    for (int i = 0; i < 60; ++i) text += "Caption " + std::to_string(i) + "\r\n";
+    write_captions(text);
+    {
+        SceneHarness scene;
+        ASSERT_TRUE(scene.ready());
+        scene.draw(time_at(54 * 6000 + 5999));
+        EXPECT_EQ(show_state.current_index, 54);
+        EXPECT_FALSE(scene.ended());
+        EXPECT_EQ(bright_pixels(scene.pixels()), 0);
+    }
+    // Slot 53 still has its caption.
+    dir.write(picture_name(53), file);
+    SceneHarness scene;
+    ASSERT_TRUE(scene.ready());
+    scene.draw(time_at(53 * 6000 + 5999));
+    EXPECT_GT(bright_pixels(scene.pixels()), 0);
+}
