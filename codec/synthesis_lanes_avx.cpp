@@ -53,7 +53,26 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
             for (int32_t i = 0; i < 8; ++i) a[g + i] = _mm_setzero_ps();
             continue;
         }
-        const __m256d x0 = widen(r0), x1 = widen(r1), x2 = widen(r2), x3 = widen(r3);
+        const __m256d x0 = widen(r0), x1 = widen(r1);
+        const __m128i high = _mm_or_si128(_mm_or_si128(_mm_or_si128(r2, r3), _mm_or_si128(r4, r5)),
+                                          _mm_or_si128(r6, r7));
+        if (_mm_testz_si128(high, _mm_set_epi64x(0, -1))) {
+            // Only the two averages: E, F, G, H and the halves vanish, and the
+            // formulas reduce to e and dd (each exactly as written).
+            const __m128 e = toFloat(mul(add(x0, x1), c4));
+            const __m128 d = toFloat(mul(sub(x0, x1), c4));
+            const __m128 zero = _mm_setzero_ps();
+            a[g] = e;
+            a[g + 1] = zero;
+            a[g + 2] = e;
+            a[g + 3] = zero;
+            a[g + 4] = d;
+            a[g + 5] = zero;
+            a[g + 6] = d;
+            a[g + 7] = zero;
+            continue;
+        }
+        const __m256d x2 = widen(r2), x3 = widen(r3);
         const __m256d x4 = widen(r4), x5 = widen(r5), x6 = widen(r6), x7 = widen(r7);
         const __m256d e = rounded(mul(add(x0, x1), c4));
         const __m256d dd = mul(sub(x0, x1), c4);
