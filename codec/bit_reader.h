@@ -46,15 +46,6 @@ public:
         count -= n;
     }
 
-    // The next bit when take is 1 (consuming it); 0 without reading when take is 0.
-    __attribute__((always_inline)) uint32_t takeBitIf(int32_t take) {
-        if (count < 1) topUp();
-        uint32_t value = uint32_t(word >> 63) & uint32_t(take);
-        word <<= take;
-        count -= take;
-        return value;
-    }
-
     // Bits consumed since attach.
     int64_t bitsConsumed() const { return (consumedBefore + position) * 8 - count; }
     // Bytes the stream delivered since attach.

@@ -15,11 +15,12 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     groupSize = 16 * (planeWidth / 64) * (planeHeight / 64);
     groupWords = (groupSize + 63) / 64;
     groupValues = static_cast<int16_t*>(heapAlloc(size_t(groupWords) * 64 * sizeof(int16_t)));
-    significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * sizeof(uint64_t)));
+    significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * 2 * sizeof(uint64_t)));
     if (groupValues == nullptr || significant == nullptr) {
         releaseScratch();
         return false;
     }
+    refinable = significant + groupWords;
     return true;
 }
 
@@ -42,6 +43,10 @@ bool PictureDecoder::decodeGroup(int16_t* plane, int32_t first, int32_t end) {
     for (int32_t d = planes > 0 ? 1 << (planes - 1) : 0; d >= 1; d >>= 1) {
         pendingValue = 0;
         riceParameter = 1;
+        // The coefficients significant now are the ones this plane refines;
+        // the padding is not among them.
+        for (int32_t w = 0; w < groupWords; ++w) refinable[w] = significant[w];
+        if (groupSize % 64 != 0) refinable[groupWords - 1] &= ~(~uint64_t(0) << (groupSize % 64));
         if (!decodeRun(d)) return false;
         if (!significancePass(d)) return false;
         refinementPass(d);
@@ -71,21 +76,10 @@ bool PictureDecoder::significancePass(int32_t d) {
 }
 
 void PictureDecoder::refinementPass(int32_t d) {
-    const int32_t twice = 2 * d;
-    for (int32_t word = 0; word < groupWords; ++word) {
-        uint64_t bits = significant[word];
-        while (bits != 0) {
-            int32_t index = word * 64 + __builtin_ctzll(bits);
-            bits &= bits - 1;
-            int32_t x = groupValues[index];
-            // Without branches on the data: coefficients placed in this plane
-            // (|x| = d) and the padding (0) read no bit.
-            int32_t sign = x >> 31;
-            int32_t refined = ((x ^ sign) - sign) >= twice;
-            int32_t bit = int32_t(reader.takeBitIf(refined));
-            groupValues[index] = int16_t(x + (((d ^ sign) - sign) & -bit));
-        }
-    }
+    if (significancePassFastAvailable())
+        refinementPassFast(reader, groupValues, refinable, groupWords, d);
+    else
+        refinementPassPortable(reader, groupValues, refinable, groupWords, d);
 }
 
 void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {

@@ -64,6 +64,21 @@ bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values,
     return significancePassBody(reader, run, values, significant, groupSize, groupWords, d);
 }
 
+void refinementPassPortable(BitReader& reader, int16_t* values, const uint64_t* refinable, int32_t groupWords,
+                            int32_t d) {
+    for (int32_t word = 0; word < groupWords; ++word) {
+        uint64_t bits = refinable[word];
+        while (bits != 0) {
+            const int32_t index = word * 64 + __builtin_ctzll(bits);
+            bits &= bits - 1;
+            const int32_t x = values[index];
+            const int32_t sign = x >> 31;
+            const int32_t bit = int32_t(reader.readBit());
+            values[index] = int16_t(x + (((d ^ sign) - sign) & -bit));
+        }
+    }
+}
+
 bool significancePassFastAvailable() {
 #if defined(__x86_64__) || defined(__i386__)
     // Zen 1 and 2 and the older AMD cores run pdep in microcode, far slower

@@ -23,3 +23,11 @@ bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values,
 bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
                           int32_t groupSize, int32_t groupWords, int32_t d);
 bool significancePassFastAvailable();
+
+// The refinement pass: one bit for each coefficient marked in refinable (those
+// that were significant before this plane's significance pass), in order; a 1
+// moves the coefficient d further from zero. Same two builds as above.
+void refinementPassPortable(BitReader& reader, int16_t* values, const uint64_t* refinable, int32_t groupWords,
+                            int32_t d);
+void refinementPassFast(BitReader& reader, int16_t* values, const uint64_t* refinable, int32_t groupWords,
+                        int32_t d);

@@ -88,3 +88,60 @@ TEST(SignificancePass, PortablePlacesWhereTheRunEnds) {
     for (int i = 4; i < 16; ++i) EXPECT_EQ(result.values[size_t(i)], 0);
     EXPECT_EQ(result.significant[0] & 0xFFFF, uint64_t(0xE));
 }
+
+namespace {
+
+struct RefinementResult {
+    std::vector<int16_t> values;
+    int64_t consumed;
+};
+
+template <typename Pass>
+RefinementResult runRefinement(Pass pass, std::vector<uint8_t> bits, std::vector<int16_t> values,
+                               const std::vector<uint64_t>& refinable, int32_t d) {
+    MemoryStream stream(bits.data(), int32_t(bits.size()), 0);
+    BitReader reader;
+    reader.attach(&stream);
+    pass(reader, values.data(), refinable.data(), int32_t(refinable.size()), d);
+    return RefinementResult{values, reader.bitsConsumed()};
+}
+
+}  // namespace
+
+TEST(RefinementPass, PortableReadsOneBitPerMarkedCoefficient) {
+    // Coefficients 0 (+8), 3 (-8) and 5 (+12) marked; bits 1 1 0: +8 -> 12, -8 -> -12, 12 stays.
+    std::vector<int16_t> values(64, 0);
+    values[0] = 8;
+    values[3] = -8;
+    values[5] = 12;
+    values[7] = 4;  // placed in this plane: not marked, not refined
+    std::vector<uint64_t> refinable = {0x29};
+    RefinementResult result = runRefinement(refinementPassPortable, {0xC0, 0, 0, 0}, values, refinable, 4);
+    EXPECT_EQ(result.values[0], 12);
+    EXPECT_EQ(result.values[3], -12);
+    EXPECT_EQ(result.values[5], 12);
+    EXPECT_EQ(result.values[7], 4);
+    EXPECT_EQ(result.consumed, 3);
+}
+
+TEST(RefinementPass, FastAndPortableAgree) {
+    if (!significancePassFastAvailable()) GTEST_SKIP() << "the processor has no fast bit instructions";
+    std::mt19937 random(23);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int32_t words = 1 + int32_t(random() % 40);
+        std::vector<int16_t> values(size_t(words) * 64, 0);
+        std::vector<uint64_t> refinable(size_t(words), 0);
+        const uint32_t density = random() % 101;
+        for (int32_t i = 0; i < words * 64; ++i)
+            if (random() % 100 < density) {
+                values[size_t(i)] = int16_t(random() % 2 ? 16 + random() % 100 : -16 - int(random() % 100));
+                refinable[size_t(i / 64)] |= uint64_t(1) << (i % 64);
+            }
+        std::vector<uint8_t> bits(1024);
+        for (auto& b : bits) b = uint8_t(random());
+        RefinementResult portable = runRefinement(refinementPassPortable, bits, values, refinable, 8);
+        RefinementResult fast = runRefinement(refinementPassFast, bits, values, refinable, 8);
+        EXPECT_EQ(portable.values, fast.values) << "trial " << trial;
+        EXPECT_EQ(portable.consumed, fast.consumed) << "trial " << trial;
+    }
+}
