@@ -9,6 +9,7 @@
 void ArchiveIndex::clear() {
     items_.clear();
     text_.clear();
+    buckets_.clear();
 }
 
 void ArchiveIndex::makeKey(const char* reversed, size_t length, uint64_t* head, uint64_t* next) {
@@ -49,6 +50,9 @@ void ArchiveIndex::build(const std::vector<EntryRecord*>& entries) {
         offset += length;
     }
     sortItems();
+    buckets_.assign(65537, 0);
+    for (const Item& item : items_) ++buckets_[(item.head >> 48) + 1];
+    for (size_t i = 1; i < buckets_.size(); ++i) buckets_[i] += buckets_[i - 1];
 }
 
 // A radix sort on the first eight bytes, then a comparison sort of each run
@@ -107,8 +111,15 @@ ArchiveIndex::Range ArchiveIndex::match(const char* tail, size_t length) const {
         }
         return length <= 16 || std::memcmp(text_.data() + item.offset + 16, key + 16, length - 16) == 0;
     };
-    auto first = std::partition_point(items_.begin(), items_.end(), less);
+    // From two bytes on, every match shares the key's first two bytes.
+    auto begin = items_.begin();
+    auto end = items_.end();
+    if (length >= 2 && !buckets_.empty()) {
+        begin = items_.begin() + buckets_[probe.head >> 48];
+        end = items_.begin() + buckets_[(probe.head >> 48) + 1];
+    }
+    auto first = std::partition_point(begin, end, less);
     // The names that start with the key come first among those not less than it.
-    auto last = std::partition_point(first, items_.end(), hasTail);
+    auto last = std::partition_point(first, end, hasTail);
     return Range{static_cast<size_t>(first - items_.begin()), static_cast<size_t>(last - items_.begin())};
 }

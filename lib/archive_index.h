@@ -40,5 +40,8 @@ private:
     void sortItems();
 
     std::vector<Item> items_;
-    std::vector<char> text_;  // every reversed, lowercased name back to back
+    std::vector<char> text_;
+    // Where the names starting with each pair of bytes begin (65537 marks), so
+    // that a search only touches its own run.
+    std::vector<uint32_t> buckets_;  // every reversed, lowercased name back to back
 };
