@@ -35,8 +35,13 @@ void add_pluck(StereoBuffer& out, double start_seconds, double frequency, double
     const int rate = out.rate;
     const size_t start = size_t(start_seconds * rate);
     const size_t length = size_t(seconds * rate);
-    int period = int(rate / frequency);
+    // The loop's delay is the line, half a sample for the averaging filter,
+    // and a fraction from an all-pass filter that tunes the string exactly.
+    const double delay = rate / frequency;
+    int period = int(delay - 0.6);
     if (period < 2) return;
+    const double fraction = delay - 0.5 - period;  // 0.1 .. 1.1
+    const float tuning = float((1 - fraction) / (1 + fraction));
     std::vector<float> line(period);
     // A soft excitation: filtered noise, so the attack is round, not harsh.
     float smooth = 0;
@@ -48,13 +53,16 @@ void add_pluck(StereoBuffer& out, double start_seconds, double frequency, double
     const float left = float(gain * std::cos((pan + 1) * 0.25 * 3.141592653589793));
     const float right = float(gain * std::sin((pan + 1) * 0.25 * 3.141592653589793));
     int index = 0;
-    float previous = 0;
+    float previous = 0, pass_in = 0, pass_out = 0;
     for (size_t n = 0; n < length && start + n < out.frames(); ++n) {
         float current = line[index];
         // Averaging two samples darkens the string; 0.997 sets its decay.
-        float next = 0.997f * 0.5f * (current + previous);
+        float damped = 0.997f * 0.5f * (current + previous);
         previous = current;
-        line[index] = next;
+        float tuned = tuning * damped + pass_in - tuning * pass_out;
+        pass_in = damped;
+        pass_out = tuned;
+        line[index] = tuned;
         index = index + 1 == period ? 0 : index + 1;
         float fade = n + 2000 > length ? float(length - n) / 2000.0f : 1.0f;
         out.samples[(start + n) * 2] += current * left * fade;

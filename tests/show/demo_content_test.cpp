@@ -12,6 +12,7 @@
 #include "kit/demo/captions.h"
 #include "kit/demo/demo_pictures.h"
 #include "kit/demo/music.h"
+#include "kit/demo/synth.h"
 #include "tests/show/show_fixture.h"
 
 TEST(DemoCaptions, OneShortLatin1LinePerPicture) {
@@ -187,4 +188,34 @@ TEST(DemoLoops, PlayerLoadsTheWaveFiles) {
     // Samples round to 16 bits exactly as written.
     for (size_t n : {size_t(0), size_t(1234), idle.frames() - 1})
         EXPECT_EQ(mixer.slots[0].samples[n * 2 + 1], int16_t(std::lround(idle.samples[n * 2 + 1] * 32767.0)));
+}
+
+// Pitch of a signal by autocorrelation, refined between lags by a parabola.
+static double measured_pitch(const StereoBuffer& audio, size_t begin, size_t count, double expected) {
+    const int low = int(audio.rate / expected * 0.9), high = int(audio.rate / expected * 1.1) + 1;
+    std::vector<double> correlation(size_t(high + 2), 0.0);
+    for (int lag = low - 1; lag <= high + 1; ++lag) {
+        double sum = 0;
+        for (size_t n = begin; n < begin + count; ++n)
+            sum += double(audio.samples[n * 2]) * audio.samples[(n + size_t(lag)) * 2];
+        correlation[size_t(lag)] = sum;
+    }
+    int best = low;
+    for (int lag = low; lag <= high; ++lag)
+        if (correlation[size_t(lag)] > correlation[size_t(best)]) best = lag;
+    double a = correlation[size_t(best - 1)], b = correlation[size_t(best)], c = correlation[size_t(best + 1)];
+    double offset = 0.5 * (a - c) / (a - 2 * b + c);
+    return audio.rate / (best + offset);
+}
+
+TEST(DemoMusic, PluckedStringsAreInTune) {
+    // High notes are where a whole-sample string is furthest off.
+    for (double frequency : {220.0, 440.0, 880.0, 1108.73}) {
+        StereoBuffer audio;
+        audio.resize_frames(44100);
+        add_pluck(audio, 0.0, frequency, 1.0, 0.5, 0.0, 7);
+        double pitch = measured_pitch(audio, 4410, 8192, frequency);
+        double cents = 1200.0 * std::log2(pitch / frequency);
+        EXPECT_LT(std::fabs(cents), 3.0) << frequency << " Hz plays at " << pitch << " Hz";
+    }
 }
