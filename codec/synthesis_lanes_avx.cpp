@@ -112,6 +112,25 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
             }
             continue;
         }
+        const __m128i odd = _mm_or_si128(_mm_castps_si128(a[k - 1]), _mm_castps_si128(a[k + 1]));
+        if (_mm_testz_si128(odd, odd)) {
+            // b2 = b3 = 0, as around groups that hold only their averages:
+            // P = Q = b0 / 2, R = b1 S8 and T = b1 C8 exactly.
+            const __m256d b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
+            const __m256d b1 = toDouble(_mm_sub_ps(a[k - 2], a[k]));
+            const __m256d P = mul(b0, half);
+            const __m256d R = mul(b1, s8);
+            const __m256d T = mul(b1, c8);
+            if (k > 0) {
+                store4(out - 2 * stride, toFloat(add(T, P)));
+                store4(out - stride, toFloat(add(P, R)));
+            }
+            if (k < n) {
+                store4(out, toFloat(sub(P, R)));
+                store4(out + stride, toFloat(sub(P, rounded(T))));
+            }
+            continue;
+        }
         const __m256d b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
         const __m256d b1 = toDouble(_mm_sub_ps(a[k - 2], a[k]));
         const __m256d b2 = toDouble(_mm_add_ps(a[k + 1], a[k - 1]));
