@@ -1,11 +1,16 @@
 #include "kit/archive/safe_extract.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
 
 std::vector<std::string> safeMemberPath(const std::string& name, std::string* error) {
     std::vector<std::string> components;
@@ -33,51 +38,68 @@ std::vector<std::string> safeMemberPath(const std::string& name, std::string* er
     return components;
 }
 
-bool writeBelow(const std::string& directory, const std::vector<std::string>& components, const uint8_t* data,
-                size_t size, std::string* error) {
-    std::string path = directory.empty() ? "." : directory;
-    for (size_t i = 0; i + 1 < components.size(); ++i) {
-        path += "/" + components[i];
-        struct stat info;
-        if (lstat(path.c_str(), &info) == 0) {
-            if (S_ISLNK(info.st_mode)) {
-                *error = "refusing to follow the symbolic link " + path;
-                return false;
-            }
-            if (!S_ISDIR(info.st_mode)) {
-                *error = path + " exists and is not a directory";
-                return false;
-            }
-        } else if (mkdir(path.c_str(), 0755) != 0) {
-            *error = "cannot create " + path + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    path += "/" + components.back();
-    struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        *error = "refusing to write over the symbolic link " + path;
-        return false;
-    }
+namespace {
+
+bool writeFile(const fs::path& path, const uint8_t* data, size_t size, std::string* error) {
+#ifndef _WIN32
+    // O_NOFOLLOW: a link put in place after the check is refused too.
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+        *error = "cannot write " + path.string() + ": " + std::strerror(errno);
         return false;
     }
     size_t done = 0;
     while (done < size) {
         ssize_t put = write(fd, data + done, size - done);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            *error = "cannot write " + path + ": " + std::strerror(errno);
-            close(fd);
-            return false;
-        }
+        if (put <= 0) break;
         done += static_cast<size_t>(put);
     }
-    if (close(fd) != 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    if (close(fd) != 0 || done != size) {
+        *error = "cannot write " + path.string();
         return false;
     }
     return true;
+#else
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) {
+        *error = "cannot write " + path.string();
+        return false;
+    }
+    return true;
+#endif
+}
+
+}  // namespace
+
+bool writeBelow(const std::string& directory, const std::vector<std::string>& components, const uint8_t* data,
+                size_t size, std::string* error) {
+    fs::path path = directory.empty() ? fs::path(".") : fs::path(directory);
+    for (size_t i = 0; i + 1 < components.size(); ++i) {
+        path /= components[i];
+        std::error_code code;
+        fs::file_status status = fs::symlink_status(path, code);
+        if (fs::is_symlink(status)) {
+            *error = "refusing to follow the symbolic link " + path.string();
+            return false;
+        }
+        if (fs::exists(status)) {
+            if (!fs::is_directory(status)) {
+                *error = path.string() + " exists and is not a directory";
+                return false;
+            }
+        } else if (!fs::create_directory(path, code) || code) {
+            *error = "cannot create " + path.string() + ": " + code.message();
+            return false;
+        }
+    }
+    path /= components.back();
+    std::error_code code;
+    if (fs::is_symlink(fs::symlink_status(path, code))) {
+        *error = "refusing to write over the symbolic link " + path.string();
+        return false;
+    }
+    return writeFile(path, data, size, error);
 }

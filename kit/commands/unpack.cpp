@@ -1,7 +1,6 @@
 // velkit unpack: extracts every member of an archive below a directory.
-#include <sys/stat.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,10 +28,10 @@ int run_unpack(int argc, char** argv) {
         paths.push_back(safeMemberPath(entry->name, &error));
         if (paths.back().empty()) return fail(error);
     }
-    struct stat info;
-    if (stat(directory.c_str(), &info) != 0) {
-        if (mkdir(directory.c_str(), 0755) != 0) return fail("cannot create " + directory);
-    } else if (!S_ISDIR(info.st_mode)) {
+    std::error_code code;
+    if (!std::filesystem::exists(directory, code)) {
+        if (!std::filesystem::create_directory(directory, code) || code) return fail("cannot create " + directory);
+    } else if (!std::filesystem::is_directory(directory, code)) {
         return fail(directory + " is not a directory");
     }
 
