@@ -49,6 +49,11 @@ bool convert_raw_rgb(const char* file_name, uint8_t* rgba, int32_t width, int32_
     }
     // Zeroed first, so the part that a short file doesn't cover comes out black.
     uint8_t* rgb = static_cast<uint8_t*>(heapAlloc(size_t(rgb_size)));
+    if (!rgb) {  // out of memory: the image stays transparent, as for a missing file
+        delete stream;
+        std::memset(rgba, 0, size_t(width) * size_t(height) * 4);
+        return false;
+    }
     std::memset(rgb, 0, size_t(rgb_size));
     stream->read(rgb, rgb_size);
     delete stream;
@@ -60,6 +65,7 @@ bool convert_raw_rgb(const char* file_name, uint8_t* rgba, int32_t width, int32_
 void load_raw_texture(uint32_t texture, const char* file_name, int32_t width, int32_t height, int32_t alpha_mode) {
     if (!valid_size(width, height)) return;
     uint8_t* rgba = static_cast<uint8_t*>(heapAlloc(size_t(width) * size_t(height) * 4));
+    if (!rgba) return;  // out of memory: the texture is left as it was
     convert_raw_rgb(file_name, rgba, width, height, alpha_mode);
     specify_image(texture, rgba, width, height);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
