@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${FUZZ_BUILD:-build-fuzz}
+case "$build" in /*) ;; *) build=$(pwd)/$build ;; esac  # absolute: the harnesses change directory
 seconds=${FUZZ_SECONDS:-60}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 harnesses=(archive lz member picture wav font captions names)
@@ -28,7 +29,7 @@ leaks_checked() { case "$1" in archive|names) echo 0 ;; *) echo 1 ;; esac; }
 
 export VEL_FUZZ_NAMES_ROOT=$(cd "$seeds/names_root" && pwd)
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS=allocator_may_return_null=1:detect_stack_use_after_return=1
+asan_options=allocator_may_return_null=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 rm -rf "$build/findings"
 failed=0
@@ -40,7 +41,7 @@ for harness in "${harnesses[@]}"; do
   log="$build/findings/$harness.log"
   echo "== fuzz: $harness for ${seconds}s ($(date +%T))"
   status=0
-  "$build/tests/fuzz/fuzz_$harness" "$corpus" "$seeds/$harness" -max_total_time="$seconds" \
+  ASAN_OPTIONS="$asan_options:detect_leaks=$(leaks_checked "$harness")" "$build/tests/fuzz/fuzz_$harness" "$corpus" "$seeds/$harness" -max_total_time="$seconds" \
     -timeout=20 -rss_limit_mb=3072 -max_len=65536 -detect_leaks="$(leaks_checked "$harness")" \
     -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)

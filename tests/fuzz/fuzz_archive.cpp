@@ -43,7 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ArchiveFileSystem fileSystem;
         MemoryStream* stream = new MemoryStream(bytes.empty() ? nullptr : bytes.data(),
                                                 static_cast<int32_t>(bytes.size()), 0);
-        if (!fileSystem.mount(stream, 1, resident)) continue;
+        // A packed directory that does not unpack is the fatal report too.
+        int32_t mounted = 0;
+        if (!runUntilFatal([&] { mounted = fileSystem.mount(stream, 1, resident); }) || !mounted) continue;
         fileSystem.finishMount();
         readEveryMember(fileSystem);
     }

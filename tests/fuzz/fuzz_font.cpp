@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const GlyphRecord& glyph = definition.glyphs[index];
             if (glyph.page < 0 || glyph.page >= definition.page_count) std::abort();
             if (glyph.width < 0 || glyph.height < 0) std::abort();
-            sum = sum + float(glyph.x + glyph.y + glyph.x_offset + glyph.spacing) +
+            sum = sum + float(int64_t(glyph.x) + glyph.y + glyph.x_offset + glyph.spacing) +
                   definition.inv_page_width[glyph.page] * float(definition.page_width[glyph.page]) +
                   definition.inv_page_height[glyph.page] * float(definition.page_height[glyph.page]);
         }

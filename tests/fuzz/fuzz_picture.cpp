@@ -15,7 +15,7 @@ namespace {
 // Pictures above this many pixels are left out of the run: they decode
 // correctly but slowly (all-zero coefficients when truncated), and their
 // refusal and allocation paths are the same as for the ones below it.
-constexpr int64_t kLargestFuzzedPixels = int64_t(1) << 21;
+constexpr int64_t kLargestFuzzedPixels = int64_t(1) << 18;
 
 DecodeResult decodeInto(PictureDecoder& decoder, const std::vector<uint8_t>& bytes, PictureBuffer& picture,
                         int32_t fill, int32_t width, int32_t height) {
