@@ -29,6 +29,32 @@ inline __attribute__((always_inline)) bool readRunCodeInline(BitReader& reader, 
     return true;
 }
 
+// Reads the code that follows a placement. A string of 0 bits is a string of
+// codes that each leave 2^k coefficients at zero (k growing by one per code);
+// they are taken together, as one run ending in a pending 0, as far as they
+// fit into the remaining zero coefficients. The first code that does not fit
+// is still read, as it would be alone, and its run then outlasts the pass.
+inline __attribute__((always_inline)) bool readCodesAfterPlacement(BitReader& reader, RunState& state, int32_t d,
+                                                                   int32_t remaining) {
+    const uint64_t bits = reader.peek25();
+    if ((bits >> 63) != 0) return readRunCodeInline(reader, state, d);
+    const int32_t k = state.riceParameter;
+    if (k > 30) return false;
+    // The zero codes in sight (at least 25 bits are), each with k at most 30.
+    int32_t codes = bits == 0 ? 25 : __builtin_clzll(bits);
+    if (codes > 25) codes = 25;
+    if (codes > 31 - k) codes = 31 - k;
+    // m codes cover 2^k (2^m - 1) coefficients; how many fit?
+    const int32_t fitting = 63 - __builtin_clzll(uint64_t(int64_t(remaining) >> k) + 1);
+    const int32_t taken = fitting >= codes ? codes : fitting + 1;
+    const int64_t covered = ((int64_t(1) << taken) - 1) << k;
+    state.pendingValue = 0;
+    state.zeroRun = covered - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(covered - 1);
+    state.riceParameter = k + taken;
+    reader.skip(taken);
+    return true;
+}
+
 // The significance pass over a group in visiting order. The word of the
 // bitmap being worked on stays in a register (written back when the pass
 // moves on); the restrict qualifiers tell the compiler that the bitmap and
@@ -39,45 +65,43 @@ inline __attribute__((always_inline)) bool significancePassBody(BitReader& reade
                                                                 int32_t groupWords, int32_t d) {
     (void)groupSize;  // positions past the group are marked significant, so no run ends there
     RunState state = run;
+    // Zero coefficients not yet visited; a run that reaches past them ends the pass.
+    int32_t remaining = 0;
+    for (int32_t w = 0; w < groupWords; ++w) remaining += countBits(~significant[w]);
     int32_t word = 0;
     uint64_t bits = significant[0];
     int32_t offset = 0;  // first position of the word not yet visited
     bool ok = true;
-    for (;;) {
+    while (state.zeroRun < remaining) {
         // Find the zero coefficient that ends the current run: skip zeroRun
         // zero coefficients, a word of the bitmap at a time.
         uint64_t zeros = ~bits & (~uint64_t(0) << offset);
         int32_t skip = state.zeroRun;
         int32_t bit = findZero(zeros, skip);
-        bool outlasts = false;
         while (bit < 0) {
             skip -= countBits(zeros);
             significant[word] = bits;
-            if (++word == groupWords) {
-                outlasts = true;  // the run outlasts the pass
-                break;
-            }
-            bits = significant[word];
+            bits = significant[++word];
             zeros = ~bits;
             bit = findZero(zeros, skip);
         }
-        if (outlasts) break;
+        remaining -= state.zeroRun + 1;
         // A pending 0 leaves the coefficient as it was: zero and not significant.
         values[word * 64 + bit] = int16_t(state.pendingValue);
         bits |= uint64_t(state.pendingValue != 0) << bit;
-        if (!readRunCodeInline(reader, state, d)) {
-            significant[word] = bits;
+        if (!readCodesAfterPlacement(reader, state, d, remaining)) {
             ok = false;
             break;
         }
         offset = bit + 1;
         if (offset == 64) {
             significant[word] = bits;
-            if (++word == groupWords) break;
+            if (++word == groupWords) break;  // nothing remains
             bits = significant[word];
             offset = 0;
         }
     }
+    if (word < groupWords) significant[word] = bits;
     run = state;
     return ok;
 }
