@@ -34,9 +34,8 @@ namespace {
 
 // reconstructCoefficient on eight 16-bit lanes: the low 16 bits of
 // x * step +- step / 2 are those of the 16-bit product and sum.
-inline __m128i reconstructLanes(__m128i x, int32_t step) {
-    __m128i product = _mm_mullo_epi16(x, _mm_set1_epi16(int16_t(step)));
-    __m128i half = _mm_set1_epi16(int16_t(step >> 1));
+inline __m128i reconstructLanes(__m128i x, __m128i step, __m128i half) {
+    __m128i product = _mm_mullo_epi16(x, step);
     __m128i zero = _mm_setzero_si128();
     __m128i up = _mm_and_si128(_mm_cmpgt_epi16(x, zero), half);
     __m128i down = _mm_and_si128(_mm_cmplt_epi16(x, zero), half);
@@ -76,6 +75,13 @@ void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, i
         const int16_t* averageRow = coded + size_t(by / 8) * size_t(width);
         for (int32_t v = 0; v < 8; ++v) {
             int16_t* out = blocks + (size_t(by) * 8 + size_t(v)) * size_t(width);
+            __m128i step[8], half[8];
+            for (int32_t u = 0; u < 8; ++u) {
+                // The block average (i = 0) takes the second-level step q.
+                const int32_t t = (v == 0 && u == 0) ? quality : steps[8 * v + u];
+                step[u] = _mm_set1_epi16(int16_t(t));
+                half[u] = _mm_set1_epi16(int16_t(t >> 1));
+            }
             for (int32_t bx = 0; bx < blockColumns; bx += 8) {
                 __m128i lanes[8];
                 for (int32_t u = 0; u < 8; ++u) {
@@ -87,11 +93,11 @@ void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, i
                             averages[c] = averageRow[areaOffset[j] + size_t(bx / 8)];
                         }
                         lanes[0] = reconstructLanes(_mm_load_si128(reinterpret_cast<const __m128i*>(averages)),
-                                                    quality);
+                                                    step[0], half[0]);
                     } else {
                         const int16_t* source = codedRow + subbandOffset[i] + size_t(bx);
                         lanes[u] = reconstructLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)),
-                                                    steps[i]);
+                                                    step[u], half[u]);
                     }
                 }
                 transpose8x8(lanes);
