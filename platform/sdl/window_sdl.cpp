@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/sdl/sdl_focus.h"
 
@@ -25,9 +26,25 @@ int32_t g_quit_code = 0;
 
 void restoreAtExit() { platformRestoreDisplayMode(); }
 
+// A driver that shows nothing (offscreen, dummy) is used only when asked for by
+// name, as headless runs do; otherwise a machine without a display would play
+// the show unseen instead of saying that it cannot.
+bool startVideoDriver() {
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (requested && *requested) return true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy") ||
+                   !std::strcmp(driver, "evdev"))) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    return true;
+}
+
 bool startVideo() {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        if (!startVideoDriver()) return false;
         // The display mode returns with the process, however it ends.
         std::atexit(restoreAtExit);
     }
