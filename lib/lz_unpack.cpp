@@ -96,6 +96,205 @@ inline uint8_t* copyMatch(uint8_t* out, uint32_t offset, uint32_t length, const 
     return stop;
 }
 
+// Far from both buffer ends a token cannot run past either of them except
+// through its match length, so the fast loop checks the margins once per
+// token. A token reads at most two gamma numbers of up to 60 bits (eight tag
+// bytes each), an offset byte and eight literals; it writes literals in moves
+// of 8 and matches in chunks of up to 16 that may spill past their end.
+const ptrdiff_t inputMargin = 64;
+const ptrdiff_t outputMargin = 64;
+
+// Gamma numbers whose digit pairs all lie in the top byte of the register:
+// the number of bits they take (0 when the number goes on) and their value.
+struct GammaEntry {
+    uint8_t bits;
+    uint8_t value;
+};
+
+struct GammaTable {
+    GammaEntry entries[256];
+
+    GammaTable() : entries() {
+        for (uint32_t top = 0; top < 256; top++) {
+            uint32_t value = 1;
+            for (uint32_t pair = 0; pair < 4; pair++) {
+                uint32_t digit = (top >> (7 - 2 * pair)) & 1;
+                uint32_t more = (top >> (6 - 2 * pair)) & 1;
+                value = 2 * value + digit;
+                if (!more) {
+                    entries[top] = {static_cast<uint8_t>(2 * pair + 2), static_cast<uint8_t>(value)};
+                    break;
+                }
+            }
+        }
+    }
+};
+
+const GammaTable gammaTable;
+
+// A gamma number too long for any block; it fails every length and offset check.
+const uint32_t badGamma = 1u << 31;
+
+enum class FastStop { Margin, End, Bad };
+
+// The bit reader of BitSource without end checks, for the fast loop.
+struct FastBits {
+    const uint8_t* next;
+    uint32_t tag;
+
+    uint32_t bit() {
+        uint32_t result = tag >> 31;
+        tag <<= 1;
+        if (__builtin_expect(tag == 0, 0)) {
+            uint32_t fresh = *next++;
+            result = fresh >> 7;
+            tag = ((fresh << 1) + 1) << 24;
+        }
+        return result;
+    }
+
+    uint32_t gamma() {
+        // Short numbers whose bits are all in the register: one look-up. The
+        // register still holds its end mark after them when they fit.
+        GammaEntry entry = gammaTable.entries[tag >> 24];
+        uint32_t rest = tag << entry.bits;
+        if (__builtin_expect(entry.bits != 0 && rest != 0, 1)) {
+            tag = rest;
+            return entry.value;
+        }
+        uint32_t value = 1;
+        do {
+            value = 2 * value + bit();
+            if (value >= gammaLimit) return badGamma;
+        } while (bit());
+        return value;
+    }
+};
+
+// Decodes tokens while both buffers have their margins left. Copies are
+// checked against the start of the output and the room left in it.
+FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_t* outEnd,
+                    uint32_t& lastOffsetRef) {
+    FastBits bits{source.next, source.tag};
+    uint8_t* out = outRef;
+    uint32_t lastOffset = lastOffsetRef;
+    const uint8_t* const inLimit = source.end - inputMargin;
+    uint8_t* const outLimit = outEnd - outputMargin;
+    FastStop stop = FastStop::Margin;
+
+    while (bits.next < inLimit && out < outLimit) {
+        if (static_cast<int32_t>(bits.tag) > 0) {
+            // A control bit 0 waits in the register: a literal, and every
+            // literal whose control bit follows it there.
+            uint32_t count = __builtin_clz(bits.tag << 1) + 1;
+            bits.tag <<= count;
+            std::memcpy(out, bits.next, 8);
+            bits.next += count;
+            out += count;
+            continue;
+        }
+        if (bits.bit() == 0) {
+            *out++ = *bits.next++;
+            continue;
+        }
+
+        uint32_t offset;
+        uint32_t length;
+        if (bits.bit() == 0) {
+            uint32_t high = bits.gamma();
+            if (high == 2) {
+                length = bits.gamma();
+                offset = lastOffset;
+            } else {
+                if (high - 3 >= (1u << 23)) {
+                    stop = FastStop::Bad;
+                    break;
+                }
+                offset = ((high - 3) << 8) + *bits.next++;
+                length = bits.gamma();
+                if (offset >= 32000) {
+                    length += 2;
+                } else if (offset >= 1280) {
+                    length += 1;
+                } else if (offset < 128) {
+                    length += 2;
+                }
+                lastOffset = offset;
+            }
+        } else if (bits.bit() == 0) {
+            uint32_t code = *bits.next++;
+            offset = code >> 1;
+            if (offset == 0) {
+                stop = FastStop::End;
+                break;
+            }
+            length = 2 + (code & 1);
+            lastOffset = offset;
+        } else {
+            uint32_t near;
+            if (__builtin_ctz(bits.tag) <= 27) {
+                near = bits.tag >> 28;
+                bits.tag <<= 4;
+            } else {
+                near = bits.bit();
+                near = 2 * near + bits.bit();
+                near = 2 * near + bits.bit();
+                near = 2 * near + bits.bit();
+            }
+            if (near > static_cast<uint32_t>(out - output)) {
+                stop = FastStop::Bad;
+                break;
+            }
+            *out = near == 0 ? 0 : out[-static_cast<ptrdiff_t>(near)];
+            out++;
+            continue;
+        }
+
+        size_t room = static_cast<size_t>(outEnd - out);
+        if (offset == 0 || offset > static_cast<uint32_t>(out - output) || length > room) {
+            stop = FastStop::Bad;
+            break;
+        }
+        const uint8_t* from = out - offset;
+        uint8_t* copyEnd = out + length;
+        if (length + 16 > room) {
+            while (out < copyEnd) *out++ = *from++;
+        } else if (length <= 8 && length <= offset) {
+            // The common short match in one move: its source lies wholly
+            // before it, and the bytes moved beyond it are rewritten later.
+            uint64_t chunk;
+            std::memcpy(&chunk, from, 8);
+            std::memcpy(out, &chunk, 8);
+        } else if (offset >= 16) {
+            do {
+                std::memcpy(out, from, 16);
+                out += 16;
+                from += 16;
+            } while (out < copyEnd);
+        } else if (offset >= 8) {
+            do {
+                std::memcpy(out, from, 8);
+                out += 8;
+                from += 8;
+            } while (out < copyEnd);
+        } else if (offset == 1) {
+            uint64_t run = out[-1] * 0x0101010101010101ull;
+            do {
+                std::memcpy(out, &run, 8);
+                out += 8;
+            } while (out < copyEnd);
+        } else {
+            while (out < copyEnd) *out++ = *from++;
+        }
+        out = copyEnd;
+    }
+    source.next = bits.next;
+    source.tag = bits.tag;
+    outRef = out;
+    lastOffsetRef = lastOffset;
+    return stop;
+}
+
 }  // namespace
 
 LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
@@ -113,7 +312,16 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
     *out++ = source.byte();
 
     LzResult result = LzResult::Corrupt;
+    const bool roomForFastTokens = packedSize > inputMargin && unpackedSize > outputMargin;
     for (;;) {
+        if (roomForFastTokens) {
+            FastStop stop = fastTokens(source, out, output, outEnd, lastOffset);
+            if (stop == FastStop::End) {
+                result = out == outEnd ? LzResult::Complete : LzResult::Corrupt;
+                break;
+            }
+            if (stop == FastStop::Bad) break;
+        }
         if (source.bit() == 0) {
             // A literal, and every literal whose control bit is already waiting.
             size_t count = 1 + source.pendingZeroBits();
