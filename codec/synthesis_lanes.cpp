@@ -107,9 +107,22 @@ void synthesizeLanesAvxAdapter(int16_t* base, size_t stride, int32_t n, __m128* 
     synthesizeLanesAvx(base, stride, n, reinterpret_cast<float*>(scratch));
 }
 
-LaneFunction laneFunction(LanePath path) {
-    if (path == LanePath::automatic) path = avxAvailable() ? LanePath::avx : LanePath::sse2;
-    return path == LanePath::avx ? synthesizeLanesAvxAdapter : synthesizeLanes;
+// A kernel with the number of lines it transforms at once.
+struct Lanes {
+    LaneFunction function;
+    int32_t count;
+};
+
+void synthesizeLanesAvx512Adapter(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
+    synthesizeLanesAvx512(base, stride, n, reinterpret_cast<float*>(scratch));
+}
+
+Lanes lanesFor(LanePath path) {
+    if (path == LanePath::automatic)
+        path = avx512Available() ? LanePath::avx512 : avxAvailable() ? LanePath::avx : LanePath::sse2;
+    if (path == LanePath::avx512) return Lanes{synthesizeLanesAvx512Adapter, 8};
+    if (path == LanePath::avx) return Lanes{synthesizeLanesAvxAdapter, 4};
+    return Lanes{synthesizeLanes, 4};
 }
 
 }  // namespace
@@ -123,15 +136,25 @@ bool avxAvailable() {
 #endif
 }
 
+bool avx512Available() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool available =
+        avx512Compiled() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
+    return available;
+#else
+    return false;
+#endif
+}
+
 bool LaneScratch::allocate(int32_t longestLine) {
     release();
-    size_t lineBytes = (size_t(longestLine) + 4) * 4 * sizeof(float);
+    size_t lineBytes = (size_t(longestLine) + 4) * 8 * sizeof(float);
     size_t rowBytes = size_t(longestLine) * kStripWidth * sizeof(int16_t);
-    block = heapAlloc(lineBytes + rowBytes + 32);
+    block = heapAlloc(lineBytes + rowBytes + 128);
     if (block == nullptr) return false;
-    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 15) & ~uintptr_t(15);
+    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63);
     lines = reinterpret_cast<float*>(start);
-    rows = reinterpret_cast<int16_t*>(start + ((lineBytes + 15) & ~size_t(15)));
+    rows = reinterpret_cast<int16_t*>(start + ((lineBytes + 63) & ~size_t(63)));
     return true;
 }
 
@@ -143,7 +166,7 @@ void LaneScratch::release() {
 }
 
 void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch, LanePath path) {
-    const LaneFunction lanes = laneFunction(path);
+    const Lanes lanes = lanesFor(path);
     __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
     // Strips of 32 columns, one cache line per row, are copied out of the
     // plane first: walking a column of the plane itself would step by the
@@ -152,14 +175,14 @@ void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratc
     for (int32_t c = 0; c < width; c += kStripWidth) {
         for (int32_t r = 0; r < height; ++r)
             std::memcpy(strip + size_t(r) * kStripWidth, plane + size_t(r) * width + c, kStripWidth * sizeof(int16_t));
-        for (int32_t l = 0; l < kStripWidth; l += 4) lanes(strip + l, kStripWidth, height, lines);
+        for (int32_t l = 0; l < kStripWidth; l += lanes.count) lanes.function(strip + l, kStripWidth, height, lines);
         for (int32_t r = 0; r < height; ++r)
             std::memcpy(plane + size_t(r) * width + c, strip + size_t(r) * kStripWidth, kStripWidth * sizeof(int16_t));
     }
 }
 
 void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch, LanePath path) {
-    const LaneFunction lanes = laneFunction(path);
+    const Lanes lanes = lanesFor(path);
     __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
     int16_t* rows = scratch.rows;
     for (int32_t r = 0; r < height; r += 8) {
@@ -172,8 +195,7 @@ void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& 
             for (int32_t j = 0; j < 8; ++j)
                 _mm_store_si128(reinterpret_cast<__m128i*>(rows + size_t(i + j) * 8), block[j]);
         }
-        lanes(rows, 8, width, lines);
-        lanes(rows + 4, 8, width, lines);
+        for (int32_t l = 0; l < 8; l += lanes.count) lanes.function(rows + l, 8, width, lines);
         for (int32_t i = 0; i < width; i += 8) {
             __m128i block[8];
             for (int32_t j = 0; j < 8; ++j)

@@ -106,10 +106,11 @@ TEST(SynthesizePlane, ZerosStayZero) {
     for (int16_t v : plane) EXPECT_EQ(v, 0);
 }
 
-// Both vector paths must give exactly the bits of the scalar line synthesis.
+// Every vector path must give exactly the bits of the scalar line synthesis.
 TEST(SynthesizePlane, MatchesScalarLinesOnRandomPlanes) {
     std::vector<LanePath> paths = {LanePath::sse2};
     if (avxAvailable()) paths.push_back(LanePath::avx);
+    if (avx512Available()) paths.push_back(LanePath::avx512);
     std::mt19937 random(11);
     const int sizes[][2] = {{64, 64}, {128, 64}, {192, 192}, {256, 128}, {1024, 512}};
     for (auto& size : sizes) {

@@ -1,0 +1,164 @@
+// The lane-parallel line synthesis on eight lines at once with 512-bit
+// registers: the same formulas and rounding points as synthesis_lanes.cpp,
+// eight double lanes per register. Compiled for AVX-512 (F and VL) and only
+// called when the processor and the system support it; everything in it
+// stays local so that no AVX-512 code is shared by accident. Windows builds
+// leave it out: their compilers do not align the stack for 64-byte spills.
+#include "codec/synthesis_lanes.h"
+
+#if defined(__AVX512F__) && defined(__AVX512VL__) && !defined(_WIN32)
+
+// The conversions of some compilers' headers pass a deliberately undefined
+// register as the unused merge source, which they then warn about.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+
+#include "codec/synthesis_constants.h"
+
+using namespace synthesis;
+
+namespace {
+
+inline __m128i loadRaw(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m512d widen(__m128i v) { return _mm512_cvtepi32_pd(_mm256_cvtepi16_epi32(v)); }
+
+inline __m256 toFloat(__m512d a) { return _mm512_cvtpd_ps(a); }
+inline __m512d toDouble(__m256 v) { return _mm512_cvtps_pd(v); }
+inline __m512d rounded(__m512d a) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(a)); }
+
+inline __m512d add(__m512d a, __m512d b) { return _mm512_add_pd(a, b); }
+inline __m512d sub(__m512d a, __m512d b) { return _mm512_sub_pd(a, b); }
+inline __m512d mul(__m512d a, __m512d b) { return _mm512_mul_pd(a, b); }
+
+inline bool allZero(__m128i v) { return _mm_testz_si128(v, v) != 0; }
+inline bool allZero(__m256 v) { return _mm256_testz_si256(_mm256_castps_si256(v), _mm256_castps_si256(v)) != 0; }
+
+// Nearest integer, ties to even, of which the low 16 bits are kept.
+inline void store8(int16_t* p, __m256 v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_cvtepi32_epi16(_mm256_cvtps_epi32(v)));
+}
+
+inline void storeZero8(int16_t* p) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_setzero_si128()); }
+
+}  // namespace
+
+bool avx512Compiled() { return true; }
+
+void synthesizeLanesAvx512(int16_t* base, size_t stride, int32_t n, float* scratchLine) {
+    const __m512d c4 = _mm512_set1_pd(C4);
+    const __m512d half = _mm512_set1_pd(0.5);
+    const __m512d rsHalf = _mm512_set1_pd(double(RS) * 0.5);
+    const __m512d rcHalf = _mm512_set1_pd(double(RC) * 0.5);
+    __m256* a = reinterpret_cast<__m256*>(scratchLine) + 2;
+    for (int32_t g = 0; g < n; g += 8) {
+        const int16_t* p = base + size_t(g) * stride;
+        const __m128i r0 = loadRaw(p), r1 = loadRaw(p + stride), r2 = loadRaw(p + 2 * stride);
+        const __m128i r3 = loadRaw(p + 3 * stride), r4 = loadRaw(p + 4 * stride), r5 = loadRaw(p + 5 * stride);
+        const __m128i r6 = loadRaw(p + 6 * stride), r7 = loadRaw(p + 7 * stride);
+        const __m128i high = _mm_or_si128(_mm_or_si128(_mm_or_si128(r2, r3), _mm_or_si128(r4, r5)),
+                                          _mm_or_si128(r6, r7));
+        if (allZero(high)) {
+            // Groups of zeros and groups holding only their two averages are
+            // common: E, F, G, H and the halves vanish, and the formulas
+            // reduce to e and dd (each exactly as written; zeros give zeros).
+            const __m256 zero = _mm256_setzero_ps();
+            if (allZero(_mm_or_si128(r0, r1))) {
+                for (int32_t i = 0; i < 8; ++i) a[g + i] = zero;
+                continue;
+            }
+            const __m512d x0 = widen(r0), x1 = widen(r1);
+            const __m256 e = toFloat(mul(add(x0, x1), c4));
+            const __m256 d = toFloat(mul(sub(x0, x1), c4));
+            a[g] = e;
+            a[g + 1] = zero;
+            a[g + 2] = e;
+            a[g + 3] = zero;
+            a[g + 4] = d;
+            a[g + 5] = zero;
+            a[g + 6] = d;
+            a[g + 7] = zero;
+            continue;
+        }
+        const __m512d x0 = widen(r0), x1 = widen(r1), x2 = widen(r2), x3 = widen(r3);
+        const __m512d x4 = widen(r4), x5 = widen(r5), x6 = widen(r6), x7 = widen(r7);
+        const __m512d e = rounded(mul(add(x0, x1), c4));
+        const __m512d dd = mul(sub(x0, x1), c4);
+        const __m512d E = add(mul(x6, rsHalf), mul(x2, rcHalf));
+        const __m512d F = sub(mul(x6, rcHalf), mul(x2, rsHalf));
+        const __m512d G = rounded(add(mul(x7, rsHalf), mul(x3, rcHalf)));
+        const __m512d H = sub(mul(x7, rcHalf), mul(x3, rsHalf));
+        const __m512d x4h = mul(x4, half), x5h = mul(x5, half);
+        a[g] = toFloat(add(E, e));
+        a[g + 1] = toFloat(add(x4h, F));
+        a[g + 2] = toFloat(sub(e, E));
+        a[g + 3] = toFloat(sub(x4h, F));
+        a[g + 4] = toFloat(add(G, dd));
+        a[g + 5] = toFloat(add(H, x5h));
+        a[g + 6] = toFloat(sub(dd, G));
+        a[g + 7] = toFloat(sub(x5h, H));
+    }
+    a[-2] = a[0];
+    a[-1] = a[1];
+    a[n] = a[n - 2];
+    a[n + 1] = a[n - 1];
+
+    const __m512d s8 = _mm512_set1_pd(S8), c8 = _mm512_set1_pd(C8);
+    const __m512d k65 = _mm512_set1_pd(K65), k27 = _mm512_set1_pd(K27);
+    for (int32_t k = 0; k <= n; k += 4) {
+        int16_t* out = base + size_t(k) * stride;
+        const __m256 odd = _mm256_or_ps(a[k - 1], a[k + 1]);
+        if (allZero(odd)) {
+            if (allZero(_mm256_or_ps(a[k - 2], a[k]))) {
+                if (k > 0) {
+                    storeZero8(out - 2 * stride);
+                    storeZero8(out - stride);
+                }
+                if (k < n) {
+                    storeZero8(out);
+                    storeZero8(out + stride);
+                }
+                continue;
+            }
+            // b2 = b3 = 0, as around groups that hold only their averages:
+            // P = Q = b0 / 2, R = b1 S8 and T = b1 C8 exactly.
+            const __m512d b0 = toDouble(_mm256_add_ps(a[k - 2], a[k]));
+            const __m512d b1 = toDouble(_mm256_sub_ps(a[k - 2], a[k]));
+            const __m512d P = mul(b0, half);
+            const __m512d R = mul(b1, s8);
+            const __m512d T = mul(b1, c8);
+            if (k > 0) {
+                store8(out - 2 * stride, toFloat(add(T, P)));
+                store8(out - stride, toFloat(add(P, R)));
+            }
+            if (k < n) {
+                store8(out, toFloat(sub(P, R)));
+                store8(out + stride, toFloat(sub(P, rounded(T))));
+            }
+            continue;
+        }
+        const __m512d b0 = toDouble(_mm256_add_ps(a[k - 2], a[k]));
+        const __m512d b1 = toDouble(_mm256_sub_ps(a[k - 2], a[k]));
+        const __m512d b2 = toDouble(_mm256_add_ps(a[k + 1], a[k - 1]));
+        const __m512d b3 = toDouble(_mm256_sub_ps(a[k - 1], a[k + 1]));
+        const __m512d P = mul(add(b0, b2), half);
+        const __m512d Q = mul(sub(b0, b2), half);
+        const __m512d R = sub(mul(b1, s8), mul(b3, k65));
+        const __m512d T = add(mul(b1, c8), mul(b3, k27));
+        if (k > 0) {
+            store8(out - 2 * stride, toFloat(add(T, P)));
+            store8(out - stride, toFloat(add(Q, R)));
+        }
+        if (k < n) {
+            store8(out, toFloat(sub(Q, R)));
+            store8(out + stride, toFloat(sub(P, rounded(T))));
+        }
+    }
+}
+
+#else
+
+bool avx512Compiled() { return false; }
+
+void synthesizeLanesAvx512(int16_t*, size_t, int32_t, float*) {}
+
+#endif
