@@ -1,0 +1,179 @@
+// The unpacker decodes most tokens without per-byte checks while it is far
+// from both buffer ends. Every token kind is placed at every distance from
+// the ends of the packed and the unpacked block, and the output is compared
+// with a plain reading of the stream.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+
+#include "tests/lz/stream_builder.h"
+#include "tests/lz/token_census.h"
+#include "tests/lz/unpack_guarded.h"
+
+namespace {
+
+struct Case {
+    std::string name;
+    size_t history;  // literals needed before the token
+    std::function<void(StreamBuilder&)> token;
+};
+
+std::vector<Case> tokenCases() {
+    std::vector<Case> cases;
+    for (int run = 1; run <= 9; run++) {
+        cases.push_back({"literals" + std::to_string(run), 0, [run](StreamBuilder& builder) {
+                             for (int i = 0; i < run; i++) builder.literal(static_cast<uint8_t>(0x30 + i));
+                         }});
+    }
+    for (int offset = 0; offset < 16; offset++) {
+        cases.push_back({"near" + std::to_string(offset), 16, [offset](StreamBuilder& builder) {
+                             builder.nearToken(offset);
+                         }});
+    }
+    for (int offset : {1, 2, 3, 7, 8, 15, 16, 127}) {
+        for (int length : {2, 3}) {
+            cases.push_back({"short" + std::to_string(offset) + "x" + std::to_string(length), 128,
+                             [offset, length](StreamBuilder& builder) { builder.shortMatch(offset, length); }});
+        }
+    }
+    // Offsets on both sides of every length adjustment and of the copy
+    // strategies (one byte, under 8, under 16), with short and long lengths.
+    for (uint32_t offset : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 127u, 128u, 255u, 256u, 1279u, 1280u}) {
+        for (uint32_t coded : {2u, 3u, 5u, 6u, 7u, 14u, 15u, 16u, 17u, 40u, 100u}) {
+            cases.push_back({"match" + std::to_string(offset) + "x" + std::to_string(coded), offset + 1,
+                             [offset, coded](StreamBuilder& builder) {
+                                 builder.match(offset, coded).repeatMatch(coded);
+                             }});
+        }
+    }
+    // Far offsets need long histories: fewer lengths keep the test quick.
+    for (uint32_t offset : {31999u, 32000u}) {
+        for (uint32_t coded : {2u, 17u}) {
+            cases.push_back({"match" + std::to_string(offset) + "x" + std::to_string(coded), offset + 1,
+                             [offset, coded](StreamBuilder& builder) {
+                                 builder.match(offset, coded).repeatMatch(coded);
+                             }});
+        }
+    }
+    return cases;
+}
+
+// Literals that a match can take any offset into.
+void addHistory(StreamBuilder& builder, size_t count, std::mt19937& random) {
+    for (size_t i = 0; i < count; i++) builder.literal(static_cast<uint8_t>(random()));
+}
+
+TEST(LzFastPath, EveryTokenAtEveryDistanceFromTheEnds) {
+    std::mt19937 random(3);
+    for (const Case& tokenCase : tokenCases()) {
+        // Every distance up to a few bytes from the ends and around the point
+        // where the fast loop hands over to the careful one.
+        for (size_t trailing = 0; trailing <= 80;
+             trailing += trailing < 12 || (trailing >= 44 && trailing < 72) ? 1 : 4) {
+            StreamBuilder builder;
+            builder.byte('a');
+            addHistory(builder, std::max<size_t>(tokenCase.history, 80), random);
+            tokenCase.token(builder);
+            addHistory(builder, trailing, random);
+            builder.end();
+            std::vector<uint8_t> expected = takeCensus(builder.bytes).output;
+
+            Unpacked unpacked = unpackGuarded(builder.bytes, expected.size());
+            ASSERT_EQ(unpacked.result, LzResult::Complete) << tokenCase.name << " " << trailing;
+            ASSERT_EQ(unpacked.produced, static_cast<int32_t>(expected.size())) << tokenCase.name;
+            ASSERT_EQ(unpacked.output, expected) << tokenCase.name << " " << trailing;
+            ASSERT_TRUE(unpacked.frontIntact);
+
+            // One byte less room: the data does not fit and nothing is written past it.
+            Unpacked tight = unpackGuarded(builder.bytes, expected.size() - 1);
+            ASSERT_EQ(tight.result, LzResult::Corrupt) << tokenCase.name << " " << trailing;
+            ASSERT_TRUE(tight.frontIntact);
+        }
+    }
+}
+
+TEST(LzFastPath, EveryTokenCutShortNearTheEndIsCorrupt) {
+    std::mt19937 random(4);
+    for (const Case& tokenCase : tokenCases()) {
+        StreamBuilder builder;
+        builder.byte('a');
+        addHistory(builder, std::max<size_t>(tokenCase.history, 100), random);
+        tokenCase.token(builder);
+        builder.end();
+        std::vector<uint8_t> expected = takeCensus(builder.bytes).output;
+        for (size_t cut = 1; cut <= 90 && cut < builder.bytes.size();
+             cut += cut < 12 || (cut >= 56 && cut < 80) ? 1 : 3) {
+            std::vector<uint8_t> packed(builder.bytes.begin(), builder.bytes.end() - cut);
+            Unpacked unpacked = unpackGuarded(packed, expected.size());
+            ASSERT_EQ(unpacked.result, LzResult::Corrupt) << tokenCase.name << " " << cut;
+            ASSERT_LE(unpacked.produced, static_cast<int32_t>(expected.size()));
+            ASSERT_TRUE(unpacked.frontIntact);
+        }
+    }
+}
+
+// A stream with enough bytes around the token that it is decoded far from
+// both ends.
+std::vector<uint8_t> amidLiterals(const std::function<void(StreamBuilder&)>& token) {
+    StreamBuilder builder;
+    builder.byte('a');
+    for (int i = 0; i < 100; i++) builder.literal(static_cast<uint8_t>(i));
+    token(builder);
+    for (int i = 0; i < 100; i++) builder.literal(static_cast<uint8_t>(i));
+    builder.end();
+    return builder.bytes;
+}
+
+TEST(LzFastPath, MatchBeforeTheStartIsCorrupt) {
+    Unpacked unpacked = unpackGuarded(amidLiterals([](StreamBuilder& b) { b.match(102, 2); }), 1000);
+    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+    EXPECT_EQ(unpacked.produced, 101);
+    EXPECT_TRUE(unpacked.frontIntact);
+
+    // Offsets below 128 add 2 to the coded length.
+    Unpacked exact = unpackGuarded(amidLiterals([](StreamBuilder& b) { b.match(101, 2); }), 205);
+    EXPECT_EQ(exact.result, LzResult::Complete);
+    EXPECT_EQ(exact.output[101], 'a');
+}
+
+TEST(LzFastPath, RepeatBeforeAnyMatchIsCorrupt) {
+    Unpacked unpacked = unpackGuarded(amidLiterals([](StreamBuilder& b) { b.repeatMatch(4); }), 1000);
+    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+    EXPECT_EQ(unpacked.produced, 101);
+}
+
+TEST(LzFastPath, LengthBeyondTheBlockIsCorruptWithoutWriting) {
+    std::vector<uint8_t> packed = amidLiterals([](StreamBuilder& b) { b.match(5, 400); });
+    Unpacked unpacked = unpackGuarded(packed, 400);
+    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+    EXPECT_EQ(unpacked.produced, 101);
+    EXPECT_TRUE(unpacked.frontIntact);
+    EXPECT_EQ(unpackGuarded(packed, 603).result, LzResult::Complete);
+}
+
+TEST(LzFastPath, EndlessGammaIsCorrupt) {
+    std::vector<uint8_t> packed = amidLiterals([](StreamBuilder& b) {
+        b.bits({1, 0});
+        for (int i = 0; i < 40; i++) b.bits({1, 1});
+    });
+    Unpacked unpacked = unpackGuarded(packed, 100000);
+    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+    EXPECT_EQ(unpacked.produced, 101);
+}
+
+TEST(LzFastPath, EndMarkerBeforeTheBlockIsFullIsCorrupt) {
+    StreamBuilder builder;
+    builder.byte('a');
+    for (int i = 0; i < 200; i++) builder.literal(static_cast<uint8_t>(i));
+    builder.end();
+    for (int i = 0; i < 100; i++) builder.byte(0xFF);  // bytes after the marker are never read
+    Unpacked unpacked = unpackGuarded(builder.bytes, 300);
+    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+    EXPECT_EQ(unpacked.produced, 201);
+    Unpacked full = unpackGuarded(builder.bytes, 201);
+    EXPECT_EQ(full.result, LzResult::Complete);
+}
+
+}  // namespace
