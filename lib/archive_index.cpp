@@ -9,6 +9,7 @@
 void ArchiveIndex::clear() {
     items_.clear();
     text_.clear();
+    fences_.clear();
     buckets_.clear();
 }
 
@@ -53,6 +54,8 @@ void ArchiveIndex::build(const std::vector<EntryRecord*>& entries) {
     buckets_.assign(65537, 0);
     for (const Item& item : items_) ++buckets_[(item.head >> 48) + 1];
     for (size_t i = 1; i < buckets_.size(); ++i) buckets_[i] += buckets_[i - 1];
+    fences_.reserve((items_.size() + kFenceStride - 1) / kFenceStride);
+    for (size_t i = 0; i < items_.size(); i += kFenceStride) fences_.push_back(Fence{items_[i].head, items_[i].next});
 }
 
 // A radix sort on the first eight bytes, then a comparison sort of each run
@@ -81,6 +84,80 @@ namespace {
 uint64_t topBytes(size_t bytes) { return bytes == 0 ? 0 : bytes >= 8 ? ~0ull : ~0ull << (64 - 8 * bytes); }
 }  // namespace
 
+// A tail being looked up: its reversed, lowercased text and its key.
+struct ArchiveIndex::Query {
+    Item probe;
+    const char* key;
+    uint64_t headMask;
+    uint64_t nextMask;
+};
+
+// Whether `item` orders before the query's tail.
+bool ArchiveIndex::before(const Item& item, const Query& query) const {
+    const Item& probe = query.probe;
+    if (item.head != probe.head) return item.head < probe.head;
+    if (item.next != probe.next) return item.next < probe.next;
+    if (item.length > 16 && probe.length > 16) {
+        size_t common = std::min(item.length, probe.length) - 16;
+        int order = std::memcmp(text_.data() + item.offset + 16, query.key + 16, common);
+        if (order != 0) return order < 0;
+    }
+    return item.length < probe.length;
+}
+
+// Whether `item`'s name ends with the query's tail.
+bool ArchiveIndex::hasTail(const Item& item, const Query& query) const {
+    const Item& probe = query.probe;
+    if (item.length < probe.length || (item.head & query.headMask) != probe.head ||
+        (item.next & query.nextMask) != probe.next) {
+        return false;
+    }
+    return probe.length <= 16 ||
+           std::memcmp(text_.data() + item.offset + 16, query.key + 16, probe.length - 16) == 0;
+}
+
+// The first item of [begin, end) that does not order before the tail: found
+// among the fences, then among the few items between two of them.
+size_t ArchiveIndex::lowerBound(const Query& query, size_t begin, size_t end) const {
+    size_t fenceBegin = (begin + kFenceStride - 1) / kFenceStride;
+    size_t fenceEnd = (end + kFenceStride - 1) / kFenceStride;
+    size_t low = fenceBegin;
+    size_t high = fenceEnd;
+    while (low < high) {
+        size_t middle = low + (high - low) / 2;
+        const Fence& fence = fences_[middle];
+        bool isBefore = fence.head != query.probe.head   ? fence.head < query.probe.head
+                        : fence.next != query.probe.next ? fence.next < query.probe.next
+                                                         : before(items_[middle * kFenceStride], query);
+        if (isBefore) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    size_t from = low > fenceBegin ? (low - 1) * kFenceStride + 1 : begin;
+    size_t to = low < fenceEnd ? low * kFenceStride : end;
+    auto first = std::partition_point(items_.begin() + static_cast<long>(from), items_.begin() + static_cast<long>(to),
+                                      [&](const Item& item) { return before(item, query); });
+    return static_cast<size_t>(first - items_.begin());
+}
+
+// The end of the run of items from `first` on that end with the tail; most
+// runs are short, so the search gallops forward from their start.
+size_t ArchiveIndex::endOfTail(const Query& query, size_t first, size_t end) const {
+    size_t low = first;   // the items before it have the tail
+    size_t high = first;  // end, or an item without the tail once the loop ends
+    size_t step = 1;
+    while (high < end && hasTail(items_[high], query)) {
+        low = high + 1;
+        high = std::min(end, high + step);
+        step *= 2;
+    }
+    auto last = std::partition_point(items_.begin() + static_cast<long>(low), items_.begin() + static_cast<long>(high),
+                                     [&](const Item& item) { return hasTail(item, query); });
+    return static_cast<size_t>(last - items_.begin());
+}
+
 ArchiveIndex::Range ArchiveIndex::match(const char* tail, size_t length) const {
     char small[256];
     std::vector<char> large;
@@ -90,36 +167,18 @@ ArchiveIndex::Range ArchiveIndex::match(const char* tail, size_t length) const {
         key = large.data();
     }
     for (size_t i = 0; i < length; ++i) key[i] = lowerAscii(tail[length - 1 - i]);
-    Item probe{0, 0, 0, static_cast<uint32_t>(length), nullptr, nullptr};
-    makeKey(key, length, &probe.head, &probe.next);
+    Query query{Item{0, 0, 0, static_cast<uint32_t>(length), nullptr, nullptr}, key, topBytes(length),
+                topBytes(length > 8 ? length - 8 : 0)};
+    makeKey(key, length, &query.probe.head, &query.probe.next);
 
-    auto less = [&](const Item& item) {
-        if (item.head != probe.head) return item.head < probe.head;
-        if (item.next != probe.next) return item.next < probe.next;
-        if (item.length > 16 && length > 16) {
-            size_t common = std::min<size_t>(item.length, length) - 16;
-            int order = std::memcmp(text_.data() + item.offset + 16, key + 16, common);
-            if (order != 0) return order < 0;
-        }
-        return item.length < length;
-    };
-    uint64_t headMask = topBytes(length);
-    uint64_t nextMask = topBytes(length > 8 ? length - 8 : 0);
-    auto hasTail = [&](const Item& item) {
-        if (item.length < length || (item.head & headMask) != probe.head || (item.next & nextMask) != probe.next) {
-            return false;
-        }
-        return length <= 16 || std::memcmp(text_.data() + item.offset + 16, key + 16, length - 16) == 0;
-    };
     // From two bytes on, every match shares the key's first two bytes.
-    auto begin = items_.begin();
-    auto end = items_.end();
+    size_t begin = 0;
+    size_t end = items_.size();
     if (length >= 2 && !buckets_.empty()) {
-        begin = items_.begin() + buckets_[probe.head >> 48];
-        end = items_.begin() + buckets_[(probe.head >> 48) + 1];
+        begin = buckets_[query.probe.head >> 48];
+        end = buckets_[(query.probe.head >> 48) + 1];
     }
-    auto first = std::partition_point(begin, end, less);
-    // The names that start with the key come first among those not less than it.
-    auto last = std::partition_point(first, end, hasTail);
-    return Range{static_cast<size_t>(first - items_.begin()), static_cast<size_t>(last - items_.begin())};
+    // The names that start with the key come first among those not before it.
+    size_t first = lowerBound(query, begin, end);
+    return Range{first, endOfTail(query, first, end)};
 }

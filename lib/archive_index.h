@@ -39,9 +39,23 @@ private:
     int compare(const Item& a, const Item& b) const;
     void sortItems();
 
+    // The keys of every kFenceStride-th item, so that a search walks a small,
+    // cached array first and then only a few neighbouring items.
+    struct Fence {
+        uint64_t head;
+        uint64_t next;
+    };
+    static constexpr size_t kFenceStride = 16;
+    struct Query;
+    bool before(const Item& item, const Query& query) const;
+    bool hasTail(const Item& item, const Query& query) const;
+    size_t lowerBound(const Query& query, size_t begin, size_t end) const;
+    size_t endOfTail(const Query& query, size_t first, size_t end) const;
+
     std::vector<Item> items_;
-    std::vector<char> text_;
+    std::vector<Fence> fences_;
+    std::vector<char> text_;  // every reversed, lowercased name back to back
     // Where the names starting with each pair of bytes begin (65537 marks), so
     // that a search only touches its own run.
-    std::vector<uint32_t> buckets_;  // every reversed, lowercased name back to back
+    std::vector<uint32_t> buckets_;
 };

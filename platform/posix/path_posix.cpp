@@ -35,10 +35,24 @@ std::string lowerAscii(const std::string& text) {
     return lower;
 }
 
+// FNV-1a of the lowercase form of `length` bytes of `text`.
+uint64_t lowerHash(const char* text, size_t length) {
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
 struct Listing {
     struct timespec changed;
     struct timespec scanned;
     std::unordered_set<std::string> names;
+    // Hashes of the lowercase names: a name whose hash is missing is surely
+    // not there, which answers most lookups without building any string.
+    std::unordered_set<uint64_t> lowerHashes;
     std::unordered_map<std::string, std::string> byLowerName;  // the smallest of like names
 };
 
@@ -92,6 +106,7 @@ std::shared_ptr<const Listing> readListing(const std::string& directory) {
         } else if (name < like->second) {
             like->second = name;
         }
+        listing->lowerHashes.insert(lowerHash(name.data(), name.size()));
         listing->names.insert(std::move(name));
     }
     closedir(handle);
@@ -111,6 +126,18 @@ std::shared_ptr<const Listing> listDirectory(const std::string& directory) {
     return listing;
 }
 
+// Whether the working directory's listing proves that a relative `name`
+// cannot be opened: its first component is not there in any letter case.
+// Names starting with '.' components, absolute names and names whose first
+// component is the one to be created are left to the full resolution.
+bool surelyAbsent(const char* name, bool forCreate) {
+    size_t length = 0;
+    while (name[length] && name[length] != '/' && name[length] != '\\') ++length;
+    if (length == 0 || name[0] == '.' || (forCreate && !name[length])) return false;
+    std::shared_ptr<const Listing> listing = listDirectory(std::string());
+    return listing && !listing->lowerHashes.count(lowerHash(name, length));
+}
+
 }  // namespace
 
 void platformBeginNameBatch() { ++batchDepth; }
@@ -120,6 +147,7 @@ void platformEndNameBatch() {
 }
 
 std::string platformResolvePath(const char* name, bool forCreate) {
+    if (name && surelyAbsent(name, forCreate)) return std::string();
     std::string path(name ? name : "");
     for (char& c : path) {
         if (c == '\\') c = '/';

@@ -75,3 +75,45 @@ TEST(ArchiveIndex, EmptyIndexMatchesNothing) {
     EXPECT_EQ(index.match("a", 1).count(), 0u);
     EXPECT_EQ(index.match("", 0).count(), 0u);
 }
+
+// Many names with long common tails: runs of equal keys far longer than the
+// stride of the search fences, and tails ending right at a fence or between
+// two of them.
+TEST(ArchiveIndex, LongRunsMatchExactlyWhatAScanFinds) {
+    std::mt19937 random(777);
+    std::vector<std::string> names;
+    for (int i = 0; i < 6000; ++i) {
+        std::string name = "d" + std::to_string(random() % 40) + "/";
+        if (i % 3) name += "Shared" + std::to_string(random() % 7) + "/";
+        name += std::to_string(random() % 300) + (i % 2 ? ".PNG" : ".bin");
+        names.push_back(name);
+    }
+    std::vector<EntryRecord> records(names.size());
+    std::vector<EntryRecord*> entries;
+    for (size_t i = 0; i < names.size(); ++i) {
+        records[i] = EntryRecord{0, 0, 0, 0, const_cast<char*>(names[i].c_str()), nullptr, 0};
+        entries.push_back(&records[i]);
+    }
+    ArchiveIndex index;
+    index.build(entries);
+    std::vector<std::string> tails = {"", "g", ".png", "0.png", "shared3/12.bin", "zz.bin", "7.bin"};
+    for (int query = 0; query < 400; ++query) {
+        const std::string& name = names[random() % names.size()];
+        std::string tail = name.substr(random() % (name.size() + 1));
+        // A neighbour of a real tail that sorts just before or after it.
+        if (query % 3 == 0 && !tail.empty()) tail[0] = static_cast<char>(tail[0] + (query % 2 ? 1 : -1));
+        tails.push_back(tail);
+    }
+    for (const std::string& tail : tails) {
+        std::vector<const EntryRecord*> expected;
+        for (const EntryRecord& record : records) {
+            if (endsWithNoCase(record.name, tail)) expected.push_back(&record);
+        }
+        ArchiveIndex::Range range = index.match(tail.c_str(), tail.size());
+        std::vector<const EntryRecord*> found;
+        for (size_t i = range.first; i < range.last; ++i) found.push_back(index.entry(i));
+        std::sort(found.begin(), found.end());
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(found, expected) << "tail '" << tail << "'";
+    }
+}

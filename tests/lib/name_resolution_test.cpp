@@ -1,5 +1,6 @@
 // openFile over disk files and mounted archives: every lookup rule and pass.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -122,6 +123,24 @@ TEST_F(NameResolution, LooseFilesWinOverMembers) {
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(compressed, 0);
     delete stream;
+}
+
+// Once the working directory's listing is old enough to be trusted, misses
+// are answered from it; files made after it must still win.
+TEST_F(NameResolution, LooseFilesMadeAfterTheListingAreFound) {
+    mountFiles({{"a.lcc", namedArchive("a", {storedMember("img/Late.png", "member"),
+                                             storedMember("img/other.png", "other member")})}});
+    sleep(3);
+    EXPECT_EQ(open("img/late.png"), "member");
+    EXPECT_EQ(open("img/other.png"), "other member");
+    writeFile("LATE.PNG", "beside");
+    EXPECT_EQ(open("img/late.png"), "beside");
+    ASSERT_EQ(mkdir("Data", 0755), 0);
+    writeFile("Data/other.png", "under data");
+    EXPECT_EQ(open("img/other.png"), "under data");
+    ASSERT_EQ(mkdir("IMG", 0755), 0);
+    writeFile("IMG/other.png", "whole path");
+    EXPECT_EQ(open("img/other.png"), "whole path");
 }
 
 TEST_F(NameResolution, EmptyNamesAndAlternativesAreNotFound) {
