@@ -73,13 +73,15 @@ struct Step {
     uint32_t offset;
     Kind kind;
     uint32_t tail;    // when not 0: one byte and a repeat of this length follow the token
-    uint8_t from;     // which of the two paths at the token's start it continues
+    uint8_t from;     // which path at the token's start it continues
 };
 
-// The cheapest path, and the cheapest one that leaves a different last
-// offset: a dearer path can pay off when its offset repeats later.
+// The cheapest paths that leave different last offsets, cheapest first: a
+// dearer path can pay off when its offset repeats later.
+const size_t pathCount = 8;
+
 struct Node {
-    Step path[2];
+    Step path[pathCount];
 };
 
 struct Token {
@@ -107,21 +109,25 @@ public:
 
 private:
     void relax(size_t index, const Step& step) {
-        Step& best = nodes_[index].path[0];
-        Step& other = nodes_[index].path[1];
-        if (step.repeat == best.repeat) {
-            if (step.price < best.price) best = step;
-        } else if (step.repeat == other.repeat) {
-            if (step.price < other.price) {
-                other = step;
-                if (other.price < best.price) std::swap(best, other);
+        Step* paths = nodes_[index].path;
+        size_t slot = pathCount;
+        for (size_t i = 0; i < pathCount; i++) {
+            if (paths[i].repeat == step.repeat) {
+                if (step.price >= paths[i].price) return;
+                slot = i;
+                break;
             }
-        } else if (step.price < best.price) {
-            other = best;
-            best = step;
-        } else if (step.price < other.price) {
-            other = step;
         }
+        if (slot == pathCount) {
+            if (step.price >= paths[pathCount - 1].price) return;
+            slot = pathCount - 1;
+        }
+        // Keep the paths ordered by price, the cheapest first.
+        while (slot > 0 && paths[slot - 1].price > step.price) {
+            paths[slot] = paths[slot - 1];
+            slot--;
+        }
+        paths[slot] = step;
     }
 
     // A match is often followed by one differing byte and then more of the
@@ -170,14 +176,16 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
     size_t span = end - start;
     start_ = start;
     const Step unreached{infinity, noRepeat, 0, 0, Kind::Literal, 0, 0};
-    for (size_t k = 0; k <= span; k++) nodes_[k].path[0] = nodes_[k].path[1] = unreached;
+    for (size_t k = 0; k <= span; k++) {
+        for (Step& path : nodes_[k].path) path = unreached;
+    }
     nodes_[0].path[0] = {0, repeat, 0, 0, Kind::Literal, 0, 0};
 
     size_t position = start;
     while (position < end) {
         size_t k = position - start;
         const Step here = nodes_[k].path[0];
-        const Step other = nodes_[k].path[1];
+        const Node node = nodes_[k];
         size_t available = end - position;
         const uint8_t* current = data_ + position;
         size_t count = finder_.findMatches(position, matches_.data());
@@ -210,7 +218,10 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
         }
 
         relaxKeepingOffset(position, end, here, 0);
-        if (other.price != infinity) relaxKeepingOffset(position, end, other, 1);
+        for (size_t i = 1; i < pathCount; i++) {
+            if (node.path[i].price == infinity) break;
+            relaxKeepingOffset(position, end, node.path[i], static_cast<uint8_t>(i));
+        }
 
         // New offsets continue the cheapest path only.
         uint32_t covered = 1;
