@@ -51,16 +51,16 @@ EntryRecord* ArchiveFileSystem::findEntry(const char* converted, int32_t baseSta
     }
     size_t length = std::strlen(converted);
     size_t start = wholePath ? 0 : static_cast<size_t>(baseStart);
+    ArchiveIndex::Range range;
     for (;;) {
-        ArchiveIndex::Range range = index_.match(converted + start, length - start);
+        range = index_.match(converted + start, length - start);
         if (range.count() == 0) return nullptr;
         if (range.count() == 1) return index_.entry(range.first);
         if (start == 0) break;
         while (start > 0 && converted[start - 1] == '/') --start;
         while (start > 0 && converted[start - 1] != '/') --start;
     }
-    // Several members end with the whole name.
-    ArchiveIndex::Range range = index_.match(converted, length);
+    // Several members end with the whole name: those of the last pass.
     // Without a candidate in the primary archive, all of them remain: still
     // more than one.
     EntryRecord* chosen = nullptr;

@@ -1,7 +1,6 @@
 // openFile and the process-wide file system.
 #include "lib/file_system.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,7 +49,11 @@ Stream* openFileEx(const char* name, int32_t* sizeOut, int32_t mode, int32_t* co
     if (compressedOut) *compressedOut = 0;
     if (!name) return nullptr;
     char working[kNameCapacity];
-    std::snprintf(working, sizeof working, "%s%s", "", name);
+    // The working name is an empty prefix and the name, cut to 255 characters.
+    size_t nameLength = 0;
+    while (nameLength < kNameCapacity - 1 && name[nameLength]) ++nameLength;
+    std::memcpy(working, name, nameLength);
+    working[nameLength] = 0;
 
     if (mode != 0 && mode != 1) {
         FileStream* file = new FileStream();

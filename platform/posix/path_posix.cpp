@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -82,12 +83,21 @@ bool trusted(const Listing& listing, const struct stat& info) {
     return sameTime(listing.changed, info.st_ctim) && listing.scanned.tv_sec - 2 > info.st_ctim.tv_sec;
 }
 
+// The working directory is checked once per lookup: without a path to walk
+// where the system allows it.
+int statDirectory(const std::string& directory, const char* path, struct stat* info) {
+#ifdef AT_EMPTY_PATH
+    if (directory.empty()) return fstatat(AT_FDCWD, "", info, AT_EMPTY_PATH);
+#endif
+    return stat(path, info);
+}
+
 // The listing of `directory`, read again when it may have changed; null when
 // it is not a readable directory.
 std::shared_ptr<const Listing> readListing(const std::string& directory) {
     const char* path = directory.empty() ? "." : directory.c_str();
     struct stat info;
-    if (stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+    if (statDirectory(directory, path, &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
     DirectoryKey key(info.st_dev, info.st_ino);
     auto found = listings().find(key);
     if (found != listings().end() && trusted(*found->second, info)) return found->second;
