@@ -21,12 +21,15 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
         return false;
     }
     refinable = significant + groupWords;
+    // Between groups the scratch values are kept at zero (storeGroup clears
+    // what it takes), so a group needs no clearing of its own.
+    std::memset(groupValues, 0, size_t(groupWords) * 64 * sizeof(int16_t));
     return true;
 }
 
 bool PictureDecoder::decodePlaneCoefficients(int16_t* plane) {
-    // Every group stores all of its cells, zeros included, so the plane needs
-    // no clearing first.
+    // Cleared at once: sparse groups then store only their nonzero values.
+    std::memset(plane, 0, size_t(width) * size_t(height) * sizeof(int16_t));
     for (int32_t g = 0; g < 256; ++g)
         if (!decodeGroup(plane, 16 * g, 16 * g + 16)) return false;
     return true;
@@ -34,7 +37,6 @@ bool PictureDecoder::decodePlaneCoefficients(int16_t* plane) {
 
 bool PictureDecoder::decodeGroup(int16_t* plane, int32_t first, int32_t end) {
     (void)end;  // a group is always 16 cells
-    std::memset(groupValues, 0, size_t(groupWords) * 64 * sizeof(int16_t));
     std::memset(significant, 0, size_t(groupWords) * sizeof(uint64_t));
     // Positions past the group's end count as significant so that no run finds them.
     if (groupSize % 64 != 0) significant[groupWords - 1] = ~uint64_t(0) << (groupSize % 64);
@@ -47,8 +49,11 @@ bool PictureDecoder::decodeGroup(int16_t* plane, int32_t first, int32_t end) {
         // the padding is not among them.
         for (int32_t w = 0; w < groupWords; ++w) refinable[w] = significant[w];
         if (groupSize % 64 != 0) refinable[groupWords - 1] &= ~(~uint64_t(0) << (groupSize % 64));
-        if (!decodeRun(d)) return false;
-        if (!significancePass(d)) return false;
+        if (!decodeRun(d) || !significancePass(d)) {
+            // The scratch is left zero for whatever is decoded next.
+            std::memset(groupValues, 0, size_t(groupWords) * 64 * sizeof(int16_t));
+            return false;
+        }
         refinementPass(d);
     }
     storeGroup(plane, first);
@@ -85,7 +90,33 @@ void PictureDecoder::refinementPass(int32_t d) {
 void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
     const int32_t cellWidth = width / 64;
     const int32_t cellHeight = height / 64;
-    const int16_t* values = groupValues;
+    // The nonzero values are exactly the significant ones (the padding past
+    // the group is marked too but never holds a value).
+    int32_t nonzero = 0;
+    for (int32_t w = 0; w < groupWords; ++w) nonzero += __builtin_popcountll(significant[w]);
+    if (nonzero * 8 <= groupSize) {
+        // Sparse: only the nonzero values go into the (cleared) plane, and
+        // only they are cleared in the scratch.
+        const int32_t cellSize = cellWidth * cellHeight;
+        for (int32_t w = 0; w < groupWords; ++w) {
+            uint64_t bits = significant[w];
+            while (bits != 0) {
+                const int32_t index = w * 64 + __builtin_ctzll(bits);
+                bits &= bits - 1;
+                if (index >= groupSize) break;
+                const int32_t s = index / cellSize;
+                const int32_t within = index - s * cellSize;
+                const int32_t y = within / cellWidth;
+                const Cell cell = cellOfScanPosition(first + s);
+                const size_t row = size_t(cell.row) * cellHeight + size_t(y);
+                const size_t column = size_t(cell.column) * cellWidth + size_t(within - y * cellWidth);
+                plane[row * size_t(width) + column] = groupValues[index];
+                groupValues[index] = 0;
+            }
+        }
+        return;
+    }
+    int16_t* values = groupValues;
     for (int32_t s = first; s < first + 16; ++s) {
         Cell cell = cellOfScanPosition(s);
         int16_t* corner = plane + size_t(cell.row) * cellHeight * size_t(width) + size_t(cell.column) * cellWidth;
@@ -94,10 +125,15 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
             // Cell rows are short (16 values in the show's pictures): copy them
             // inline rather than through a library call each.
             int32_t x = 0;
-            for (; x + 8 <= cellWidth; x += 8)
+            for (; x + 8 <= cellWidth; x += 8) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x),
                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + x)));
-            for (; x < cellWidth; ++x) row[x] = values[x];
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(values + x), _mm_setzero_si128());
+            }
+            for (; x < cellWidth; ++x) {
+                row[x] = values[x];
+                values[x] = 0;
+            }
             values += cellWidth;
         }
     }

@@ -82,7 +82,9 @@ public:
     // The steps of the coefficient decoder. A group is decoded into a scratch
     // array in visiting order and then stored into the plane; the passes work
     // on that array. decodeRun and significancePass return false for a run
-    // code whose Rice parameter is above 23.
+    // code whose Rice parameter is above 23. The group's cells of the plane
+    // must be zero before decodeGroup (decodePlaneCoefficients clears the
+    // plane): a sparse group stores only its nonzero values.
     bool decodeGroup(int16_t* plane, int32_t first, int32_t end);
     bool decodeRun(int32_t d);
     bool significancePass(int32_t d);
