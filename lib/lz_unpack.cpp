@@ -194,7 +194,13 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             continue;
         }
         if (bits.bit() == 0) {
-            *out++ = *bits.next++;
+            // A literal whose control bit opened a fresh tag byte, and those
+            // whose bits follow it there.
+            uint32_t count = __builtin_clz(bits.tag) + 1;
+            bits.tag <<= count - 1;
+            std::memcpy(out, bits.next, 8);
+            bits.next += count;
+            out += count;
             continue;
         }
 
@@ -211,14 +217,10 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
                     break;
                 }
                 offset = ((high - 3) << 8) + *bits.next++;
-                length = bits.gamma();
-                if (offset >= 32000) {
-                    length += 2;
-                } else if (offset >= 1280) {
-                    length += 1;
-                } else if (offset < 128) {
-                    length += 2;
-                }
+                // The length bonus by offset range (2 below 128, 0 below 1280,
+                // 1 below 32000, else 2) without branches: the ranges follow
+                // no pattern.
+                length = bits.gamma() + 2 * (offset < 128) + (offset >= 1280) + (offset >= 32000);
                 lastOffset = offset;
             }
         } else if (bits.bit() == 0) {
