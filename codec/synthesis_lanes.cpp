@@ -27,12 +27,6 @@ inline __m128 toFloat(D4 a) { return _mm_movelh_ps(_mm_cvtpd_ps(a.lo), _mm_cvtpd
 inline D4 toDouble(__m128 v) { return {_mm_cvtps_pd(v), _mm_cvtps_pd(_mm_movehl_ps(v, v))}; }
 inline D4 rounded(D4 a) { return {_mm_cvtps_pd(_mm_cvtpd_ps(a.lo)), _mm_cvtps_pd(_mm_cvtpd_ps(a.hi))}; }
 
-inline D4 load4(const int16_t* p) {
-    __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
-    return {_mm_cvtepi32_pd(v), _mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xEE))};
-}
-
 // Nearest integer, ties to even, keeping the low 16 bits of each 32-bit lane.
 inline __m128i toPlane(__m128 v) {
     __m128i i = _mm_cvtps_epi32(v);
@@ -41,6 +35,19 @@ inline __m128i toPlane(__m128 v) {
 }
 
 inline void store4(int16_t* p, __m128 v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), toPlane(v)); }
+
+inline void storeZero4(int16_t* p) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_setzero_si128()); }
+
+inline __m128i loadRaw(const int16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+
+inline D4 widen(__m128i v) {
+    v = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+    return {_mm_cvtepi32_pd(v), _mm_cvtepi32_pd(_mm_shuffle_epi32(v, 0xEE))};
+}
+
+// True when all bits of v are zero (floats: only +0.0 counts).
+inline bool allZero(__m128i v) { return _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())) == 0xFFFF; }
+inline bool allZero(__m128 v) { return allZero(_mm_castps_si128(v)); }
 
 // Sample i of lane l is base[i * stride + l]; a holds n + 4 four-lane floats.
 void synthesizeLanes(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
@@ -52,9 +59,35 @@ void synthesizeLanes(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
     __m128* a = scratch + 2;
     for (int32_t g = 0; g < n; g += 8) {
         const int16_t* p = base + size_t(g) * stride;
-        const D4 x0 = load4(p), x1 = load4(p + stride), x2 = load4(p + 2 * stride);
-        const D4 x3 = load4(p + 3 * stride), x4 = load4(p + 4 * stride), x5 = load4(p + 5 * stride);
-        const D4 x6 = load4(p + 6 * stride), x7 = load4(p + 7 * stride);
+        const __m128i r0 = loadRaw(p), r1 = loadRaw(p + stride), r2 = loadRaw(p + 2 * stride);
+        const __m128i r3 = loadRaw(p + 3 * stride), r4 = loadRaw(p + 4 * stride), r5 = loadRaw(p + 5 * stride);
+        const __m128i r6 = loadRaw(p + 6 * stride), r7 = loadRaw(p + 7 * stride);
+        const __m128i high = _mm_or_si128(_mm_or_si128(_mm_or_si128(r2, r3), _mm_or_si128(r4, r5)),
+                                          _mm_or_si128(r6, r7));
+        if (allZero(high)) {
+            // Groups of zeros and groups holding only their two averages are
+            // common: E, F, G, H and the halves vanish, and the formulas
+            // reduce to e and dd (each exactly as written; zeros give zeros).
+            const __m128 zero = _mm_setzero_ps();
+            if (allZero(_mm_or_si128(r0, r1))) {
+                for (int32_t i = 0; i < 8; ++i) a[g + i] = zero;
+                continue;
+            }
+            const D4 x0 = widen(r0), x1 = widen(r1);
+            const __m128 e = toFloat((x0 + x1) * c4);
+            const __m128 d = toFloat((x0 - x1) * c4);
+            a[g] = e;
+            a[g + 1] = zero;
+            a[g + 2] = e;
+            a[g + 3] = zero;
+            a[g + 4] = d;
+            a[g + 5] = zero;
+            a[g + 6] = d;
+            a[g + 7] = zero;
+            continue;
+        }
+        const D4 x0 = widen(r0), x1 = widen(r1), x2 = widen(r2), x3 = widen(r3);
+        const D4 x4 = widen(r4), x5 = widen(r5), x6 = widen(r6), x7 = widen(r7);
         const D4 e = rounded((x0 + x1) * c4);
         const D4 dd = (x0 - x1) * c4;
         const D4 E = x6 * rsHalf + x2 * rcHalf;
@@ -79,6 +112,36 @@ void synthesizeLanes(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
     const __m128d s8 = _mm_set1_pd(S8), c8 = _mm_set1_pd(C8);
     const __m128d k65 = _mm_set1_pd(K65), k27 = _mm_set1_pd(K27);
     for (int32_t k = 0; k <= n; k += 4) {
+        int16_t* out = base + size_t(k) * stride;
+        if (allZero(_mm_or_ps(a[k - 1], a[k + 1]))) {
+            if (allZero(_mm_or_ps(a[k - 2], a[k]))) {
+                if (k > 0) {
+                    storeZero4(out - 2 * stride);
+                    storeZero4(out - stride);
+                }
+                if (k < n) {
+                    storeZero4(out);
+                    storeZero4(out + stride);
+                }
+                continue;
+            }
+            // b2 = b3 = 0, as around groups that hold only their averages:
+            // P = Q = b0 / 2, R = b1 S8 and T = b1 C8 exactly.
+            const D4 b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
+            const D4 b1 = toDouble(_mm_sub_ps(a[k - 2], a[k]));
+            const D4 P = b0 * half;
+            const D4 R = b1 * s8;
+            const D4 T = b1 * c8;
+            if (k > 0) {
+                store4(out - 2 * stride, toFloat(T + P));
+                store4(out - stride, toFloat(P + R));
+            }
+            if (k < n) {
+                store4(out, toFloat(P - R));
+                store4(out + stride, toFloat(P - rounded(T)));
+            }
+            continue;
+        }
         // A sum of two floats rounded once to single precision is the same
         // whether it is formed in double first or directly in float.
         const D4 b0 = toDouble(_mm_add_ps(a[k - 2], a[k]));
@@ -89,7 +152,6 @@ void synthesizeLanes(int16_t* base, size_t stride, int32_t n, __m128* scratch) {
         const D4 Q = (b0 - b2) * half;
         const D4 R = b1 * s8 - b3 * k65;
         const D4 T = b1 * c8 + b3 * k27;
-        int16_t* out = base + size_t(k) * stride;
         if (k > 0) {
             store4(out - 2 * stride, toFloat(T + P));
             store4(out - stride, toFloat(Q + R));
