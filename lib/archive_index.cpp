@@ -13,13 +13,20 @@ void ArchiveIndex::clear() {
     buckets_.clear();
 }
 
+namespace {
+uint64_t bigEndianWord(const unsigned char* bytes) {
+    return static_cast<uint64_t>(bytes[0]) << 56 | static_cast<uint64_t>(bytes[1]) << 48 |
+           static_cast<uint64_t>(bytes[2]) << 40 | static_cast<uint64_t>(bytes[3]) << 32 |
+           static_cast<uint64_t>(bytes[4]) << 24 | static_cast<uint64_t>(bytes[5]) << 16 |
+           static_cast<uint64_t>(bytes[6]) << 8 | static_cast<uint64_t>(bytes[7]);
+}
+}  // namespace
+
 void ArchiveIndex::makeKey(const char* reversed, size_t length, uint64_t* head, uint64_t* next) {
-    uint64_t words[2] = {0, 0};
-    for (size_t i = 0; i < 16 && i < length; ++i) {
-        words[i / 8] |= static_cast<uint64_t>(static_cast<uint8_t>(reversed[i])) << (56 - 8 * (i % 8));
-    }
-    *head = words[0];
-    *next = words[1];
+    unsigned char bytes[16] = {};
+    std::memcpy(bytes, reversed, length < 16 ? length : 16);
+    *head = bigEndianWord(bytes);
+    *next = bigEndianWord(bytes + 8);
 }
 
 // Orders as the reversed names compare byte by byte, shorter first on a tie.
