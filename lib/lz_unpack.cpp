@@ -193,6 +193,18 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             out += count;
             continue;
         }
+        if ((bits.tag >> 25) >= 0x70 && (bits.tag << 7) != 0) {
+            // A near token wholly in the register.
+            uint32_t near = (bits.tag >> 25) & 15;
+            bits.tag <<= 7;
+            if (near > static_cast<uint32_t>(out - output)) {
+                stop = FastStop::Bad;
+                break;
+            }
+            *out = near == 0 ? 0 : out[-static_cast<ptrdiff_t>(near)];
+            out++;
+            continue;
+        }
         if (bits.bit() == 0) {
             // A literal whose control bit opened a fresh tag byte, and those
             // whose bits follow it there.
