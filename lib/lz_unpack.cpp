@@ -205,20 +205,31 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             out++;
             continue;
         }
-        if (bits.bit() == 0) {
-            // A literal whose control bit opened a fresh tag byte, and those
-            // whose bits follow it there.
-            uint32_t count = __builtin_clz(bits.tag) + 1;
-            bits.tag <<= count - 1;
-            std::memcpy(out, bits.next, 8);
-            bits.next += count;
-            out += count;
-            continue;
+        bool match;
+        bool shortMatch;
+        if ((bits.tag << 3) != 0) {
+            // The three control bits are in the register (the first is 1).
+            match = (bits.tag >> 30) == 2;
+            shortMatch = (bits.tag >> 29) == 6;
+            bits.tag <<= match ? 2 : 3;
+        } else {
+            if (bits.bit() == 0) {
+                // A literal whose control bit opened a fresh tag byte, and those
+                // whose bits follow it there.
+                uint32_t count = __builtin_clz(bits.tag) + 1;
+                bits.tag <<= count - 1;
+                std::memcpy(out, bits.next, 8);
+                bits.next += count;
+                out += count;
+                continue;
+            }
+            match = bits.bit() == 0;
+            shortMatch = !match && bits.bit() == 0;
         }
 
         uint32_t offset;
         uint32_t length;
-        if (bits.bit() == 0) {
+        if (match) {
             uint32_t high = bits.gamma();
             if (high == 2) {
                 length = bits.gamma();
@@ -235,7 +246,7 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
                 length = bits.gamma() + 2 * (offset < 128) + (offset >= 1280) + (offset >= 32000);
                 lastOffset = offset;
             }
-        } else if (bits.bit() == 0) {
+        } else if (shortMatch) {
             uint32_t code = *bits.next++;
             offset = code >> 1;
             if (offset == 0) {
