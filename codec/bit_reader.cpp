@@ -42,16 +42,3 @@ void BitReader::refill() {
     }
     std::memset(buffer + filled, 0, size_t(kBufferSize + 8 - filled));
 }
-
-// Brings the word to 56 .. 63 valid bits with one 8-byte load.
-void BitReader::topUp() {
-    if (position > kBufferSize - 8) refill();
-    const uint8_t* p = buffer + position;
-    uint64_t bytes = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
-                     (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
-                     (uint64_t(p[6]) << 8) | uint64_t(p[7]);
-    word |= bytes >> count;
-    int32_t taken = (63 - count) >> 3;
-    position += taken;
-    count += taken * 8;
-}

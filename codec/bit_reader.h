@@ -54,7 +54,25 @@ public:
     bool pastEnd() const { return bitsConsumed() > delivered * 8; }
 
 private:
-    void topUp();
+    // Brings the word to 56 .. 63 valid bits with one 8-byte load; inline,
+    // as the decoding loops call it every few codes.
+    __attribute__((always_inline)) void topUp() {
+        if (position > kBufferSize - 8) refill();
+        const uint8_t* p = buffer + position;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        uint64_t bytes;
+        __builtin_memcpy(&bytes, p, 8);
+        bytes = __builtin_bswap64(bytes);
+#else
+        uint64_t bytes = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
+                         (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
+                         (uint64_t(p[6]) << 8) | uint64_t(p[7]);
+#endif
+        word |= bytes >> count;
+        int32_t taken = (63 - count) >> 3;
+        position += taken;
+        count += taken * 8;
+    }
     void refill();
 
     Stream* stream;
