@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include <vorbis/vorbisenc.h>
 
 #include "audio/loop_mixer.h"
 #include "audio/music_stream.h"
 #include "audio/stream_player.h"
+#include "kit/demo/audio_buffer.h"
 
 namespace {
 
@@ -40,87 +40,23 @@ float track_sample(int channel, int frame) {
     return float(value);
 }
 
-std::vector<unsigned char> encode_track() {
-    std::vector<unsigned char> out;
-    vorbis_info info;
-    vorbis_info_init(&info);
-    vorbis_encode_init_vbr(&info, 2, kRate, 0.6f);
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 7);
-    ogg_page page;
-    auto append = [&out](const ogg_page& p) {
-        out.insert(out.end(), p.header, p.header + p.header_len);
-        out.insert(out.end(), p.body, p.body + p.body_len);
-    };
-    ogg_packet a, b, c;
-    vorbis_analysis_headerout(&dsp, &comment, &a, &b, &c);
-    ogg_stream_packetin(&stream, &a);
-    ogg_stream_packetin(&stream, &b);
-    ogg_stream_packetin(&stream, &c);
-    while (ogg_stream_flush(&stream, &page)) append(page);
-    const int total = kTrackSeconds * kRate;
-    for (int done = 0; done <= total;) {
-        int n = std::min(4096, total - done);
-        if (n > 0) {
-            float** buffer = vorbis_analysis_buffer(&dsp, n);
-            for (int ch = 0; ch < 2; ++ch)
-                for (int i = 0; i < n; ++i) buffer[ch][i] = track_sample(ch, done + i);
-            vorbis_analysis_wrote(&dsp, n);
-            done += n;
-        } else {
-            vorbis_analysis_wrote(&dsp, 0);
-            done += 1;
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page)) append(page);
-            }
-        }
-    }
-    while (ogg_stream_flush(&stream, &page)) append(page);
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+std::vector<uint8_t> encode_track() {
+    return encode_ogg_vorbis(2, kRate, size_t(kTrackSeconds) * kRate,
+                             [](int channel, size_t frame) { return track_sample(channel, int(frame)); }, 0.6f,
+                             nullptr);
 }
 
-void put32(std::vector<unsigned char>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+// A quarter-second sine loop, the same on both channels.
+std::vector<uint8_t> loop_wav(double hz) {
+    StereoBuffer loop;
+    loop.rate = kRate;
+    loop.resize_frames(11025);
+    for (size_t i = 0; i < loop.frames(); ++i)
+        loop.samples[2 * i] = loop.samples[2 * i + 1] = float(0.37 * std::sin(6.283185307 * hz * double(i) / kRate));
+    return encode_wav16(loop);
 }
 
-std::vector<unsigned char> loop_wav(double hz) {
-    std::vector<unsigned char> out;
-    const uint32_t frames = 11025;
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, 36 + frames * 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put32(out, 1 | 2 << 16);
-    put32(out, kRate);
-    put32(out, kRate * 4);
-    put32(out, 4 | 16 << 16);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, frames * 4);
-    for (uint32_t i = 0; i < frames; ++i) {
-        int16_t v = int16_t(12000 * std::sin(6.283185307 * hz * i / kRate));
-        put32(out, uint16_t(v) | uint32_t(uint16_t(v)) << 16);
-    }
-    return out;
-}
-
-void write(const std::string& name, const std::vector<unsigned char>& bytes) {
+void write(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                  std::streamsize(bytes.size()));
 }

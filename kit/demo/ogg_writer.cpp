@@ -29,10 +29,19 @@ void drain(vorbis_dsp_state& dsp, vorbis_block& block, ogg_stream_state& stream,
 }  // namespace
 
 std::vector<uint8_t> encode_ogg_vorbis(const StereoBuffer& audio, float quality, std::string* error) {
+    const float* samples = audio.samples.data();
+    return encode_ogg_vorbis(2, audio.rate, audio.frames(),
+                             [samples](int channel, size_t frame) { return samples[2 * frame + size_t(channel)]; },
+                             quality, error);
+}
+
+std::vector<uint8_t> encode_ogg_vorbis(int channels, int rate, size_t frames,
+                                       const std::function<float(int channel, size_t frame)>& sample,
+                                       float quality, std::string* error) {
     std::vector<uint8_t> out;
     vorbis_info info;
     vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, 2, audio.rate, quality) != 0) {
+    if (vorbis_encode_init_vbr(&info, channels, rate, quality) != 0) {
         vorbis_info_clear(&info);
         if (error) *error = "the Vorbis encoder refused the format";
         return out;
@@ -57,16 +66,12 @@ std::vector<uint8_t> encode_ogg_vorbis(const StereoBuffer& audio, float quality,
     ogg_page page;
     while (ogg_stream_flush(&stream, &page)) append_page(out, page);
 
-    const size_t frames = audio.frames();
     const size_t chunk = 4096;
     for (size_t start = 0; start < frames; start += chunk) {
         size_t count = frames - start < chunk ? frames - start : chunk;
         float** buffer = vorbis_analysis_buffer(&dsp, int(count));
-        const float* src = &audio.samples[start * 2];
-        for (size_t i = 0; i < count; ++i) {
-            buffer[0][i] = src[2 * i];
-            buffer[1][i] = src[2 * i + 1];
-        }
+        for (int channel = 0; channel < channels; ++channel)
+            for (size_t i = 0; i < count; ++i) buffer[channel][i] = sample(channel, start + i);
         vorbis_analysis_wrote(&dsp, int(count));
         drain(dsp, block, stream, out);
     }

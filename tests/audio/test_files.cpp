@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include "kit/demo/audio_buffer.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 
-#include <vorbis/vorbisenc.h>
 
 namespace fs = std::filesystem;
 
@@ -74,69 +75,7 @@ Bytes make_wav(const std::vector<int16_t>& interleaved, uint16_t channels, uint3
 
 Bytes make_vorbis(int channels, int rate, int frames,
                   const std::function<float(int channel, int frame)>& sample, float quality) {
-    Bytes out;
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, quality) != 0) {
-        vorbis_info_clear(&info);
-        return out;
-    }
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 1234);
-
-    ogg_page page;
-    auto append = [&out](const ogg_page& p) {
-        out.insert(out.end(), p.header, p.header + p.header_len);
-        out.insert(out.end(), p.body, p.body + p.body_len);
-    };
-    ogg_packet header, header_comment, header_code;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &header_comment, &header_code);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &header_comment);
-    ogg_stream_packetin(&stream, &header_code);
-    while (ogg_stream_flush(&stream, &page)) append(page);
-
-    const int chunk = 1024;
-    int done = 0;
-    bool finished = false;
-    while (!finished) {
-        int n = frames - done < chunk ? frames - done : chunk;
-        if (n > 0) {
-            float** buffer = vorbis_analysis_buffer(&dsp, n);
-            for (int c = 0; c < channels; ++c)
-                for (int i = 0; i < n; ++i) buffer[c][i] = sample(c, done + i);
-            vorbis_analysis_wrote(&dsp, n);
-            done += n;
-        } else {
-            vorbis_analysis_wrote(&dsp, 0);
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page)) {
-                    append(page);
-                    if (ogg_page_eos(&page)) finished = true;
-                }
-            }
-        }
-        if (n <= 0 && !finished) {
-            while (ogg_stream_flush(&stream, &page)) append(page);
-            finished = true;
-        }
-    }
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+    return encode_ogg_vorbis(channels, rate, size_t(frames),
+                             [&sample](int channel, size_t frame) { return sample(channel, int(frame)); },
+                             quality, nullptr);
 }
