@@ -71,9 +71,15 @@ void checkAgainstReference(const RgbImage& image) {
         std::vector<int16_t> blocks(plane, plane + coded[p].size());
         ASSERT_TRUE(synthesizePlane(plane, w, h));
         ASSERT_EQ(std::vector<int16_t>(plane, plane + coded[p].size()), expected.samplePlanes[p]) << "plane " << p;
-        // The 128-bit path as well, whichever the processor chose above.
+        // The 128-bit path as well, whichever the processor chose above, and
+        // the 256-bit one where it runs (the 512-bit one is preferred to it).
+        std::vector<int16_t> wide = blocks;
         ASSERT_TRUE(synthesizePlaneWith(blocks.data(), w, h, LanePath::sse2));
         ASSERT_EQ(blocks, expected.samplePlanes[p]) << "plane " << p;
+        if (avxAvailable()) {
+            ASSERT_TRUE(synthesizePlaneWith(wide.data(), w, h, LanePath::avx));
+            ASSERT_EQ(wide, expected.samplePlanes[p]) << "plane " << p;
+        }
         heapFree(plane);
     }
 
