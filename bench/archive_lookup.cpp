@@ -67,9 +67,9 @@ public:
         std::vector<LccMember> members;
         members.reserve(kMembers);
         for (int i = 0; i < kMembers; ++i) members.push_back(LccMember{memberName(i), {uint8_t(i), uint8_t(i >> 8)}});
-        LccArchiveSpec spec;
-        spec.name = "bench";
-        std::vector<uint8_t> bytes = buildLccArchive(spec, members);
+        LccArchiveLayout layout;
+        layout.name = "bench";
+        std::vector<uint8_t> bytes = buildLccArchive(layout, members);
         std::ofstream(path_ + "/bench.lcc", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (chdir(path_.c_str()) != 0) std::abort();

@@ -128,10 +128,10 @@ void parse_conversion(const char16_t*& cursor, Conversion& conversion, va_list& 
     conversion.type = *cursor;
 }
 
-// The narrow printf spec for a numeric conversion, with the argument's
+// The narrow printf pattern for a numeric conversion, with the argument's
 // length normalised to `length_text`.
-void build_spec(char* spec, const Conversion& conversion, const char* length_text) {
-    char* out = spec;
+void build_pattern(char* pattern, const Conversion& conversion, const char* length_text) {
+    char* out = pattern;
     *out++ = '%';
     if (conversion.left) *out++ = '-';
     if (conversion.plus) *out++ = '+';
@@ -149,10 +149,10 @@ void build_spec(char* spec, const Conversion& conversion, const char* length_tex
 // locale's "C" part that these conversions use) and widens it.
 template <typename Value>
 void put_number(WideSink& sink, const Conversion& conversion, const char* length_text, Value value) {
-    char spec[64];
-    build_spec(spec, conversion, length_text);
+    char pattern[64];
+    build_pattern(pattern, conversion, length_text);
     char small[128];
-    const int needed = std::snprintf(small, sizeof small, spec, value);
+    const int needed = std::snprintf(small, sizeof small, pattern, value);
     if (needed < 0) return;
     if (size_t(needed) < sizeof small) {
         sink.put_ascii(small, size_t(needed));
@@ -160,7 +160,7 @@ void put_number(WideSink& sink, const Conversion& conversion, const char* length
     }
     // A wide field or a long float: format it again at its full size.
     char* large = new char[size_t(needed) + 1];
-    std::snprintf(large, size_t(needed) + 1, spec, value);
+    std::snprintf(large, size_t(needed) + 1, pattern, value);
     sink.put_ascii(large, size_t(needed));
     delete[] large;
 }

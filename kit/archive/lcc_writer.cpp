@@ -70,47 +70,47 @@ std::vector<uint8_t> lccPackBytes(uint32_t method, const std::vector<uint8_t>& d
     }
 }
 
-static uint32_t memberMethodOf(const LccArchiveSpec& spec, const LccMember& member) {
-    return member.method >= 0 ? uint32_t(member.method) : spec.memberMethod;
+static uint32_t memberMethodOf(const LccArchiveLayout& layout, const LccMember& member) {
+    return member.method >= 0 ? uint32_t(member.method) : layout.memberMethod;
 }
 
-std::vector<uint8_t> buildLccArchive(const LccArchiveSpec& spec, const std::vector<LccMember>& members) {
+std::vector<uint8_t> buildLccArchive(const LccArchiveLayout& layout, const std::vector<LccMember>& members) {
     std::vector<std::vector<uint8_t>> packed;
     packed.reserve(members.size());
     for (const LccMember& member : members) {
         sizeField(member.data.size());
-        packed.push_back(lccPackBytes(memberMethodOf(spec, member), member.data));
+        packed.push_back(lccPackBytes(memberMethodOf(layout, member), member.data));
     }
 
     std::vector<uint8_t> directory;
-    if (spec.prioritised) {
-        putU32(directory, spec.priority);
-        putU32(directory, sizeField(spec.note.size() + 1));
+    if (layout.prioritised) {
+        putU32(directory, layout.priority);
+        putU32(directory, sizeField(layout.note.size() + 1));
         putU32(directory, sizeField(members.size()));
-        putString(directory, spec.note);
+        putString(directory, layout.note);
     } else {
-        putU32(directory, sizeField(spec.name.size() + 1));
-        putU32(directory, sizeField(spec.baseName.size() + 1));
-        putU32(directory, sizeField(spec.note.size() + 1));
+        putU32(directory, sizeField(layout.name.size() + 1));
+        putU32(directory, sizeField(layout.baseName.size() + 1));
+        putU32(directory, sizeField(layout.note.size() + 1));
         putU32(directory, sizeField(members.size()));
-        putString(directory, spec.name);
-        putString(directory, spec.baseName);
-        putString(directory, spec.note);
+        putString(directory, layout.name);
+        putString(directory, layout.baseName);
+        putString(directory, layout.note);
     }
     for (size_t i = 0; i < members.size(); ++i) {
         putU32(directory, sizeField(members[i].name.size() + 1));
         putU32(directory, sizeField(packed[i].size()));
         putU32(directory, sizeField(members[i].data.size()));
-        putU32(directory, memberMethodOf(spec, members[i]));
+        putU32(directory, memberMethodOf(layout, members[i]));
         putString(directory, members[i].name);
     }
-    std::vector<uint8_t> packedDirectory = lccPackBytes(spec.directoryMethod, directory);
+    std::vector<uint8_t> packedDirectory = lccPackBytes(layout.directoryMethod, directory);
 
     std::vector<uint8_t> archive(kArchiveMagic, kArchiveMagic + sizeof kArchiveMagic);
     archive.push_back(0);  // terminator of the magic string
-    putU16(archive, spec.prioritised ? kPrioritisedArchive : kNamedArchive);
+    putU16(archive, layout.prioritised ? kPrioritisedArchive : kNamedArchive);
     putU16(archive, kArchiveVersion);
-    putU32(archive, spec.directoryMethod);
+    putU32(archive, layout.directoryMethod);
     putU32(archive, sizeField(packedDirectory.size()));
     putU32(archive, sizeField(directory.size()));
     archive.insert(archive.end(), packedDirectory.begin(), packedDirectory.end());

@@ -11,7 +11,7 @@ struct LccMember {
     int method = -1;  // 0 stored, 1 LZ, 2 zlib; -1 takes the archive's memberMethod
 };
 
-struct LccArchiveSpec {
+struct LccArchiveLayout {
     bool prioritised = false;  // kind 5 (priority) instead of kind 0 (name, base)
     std::string name;
     std::string baseName;
@@ -27,7 +27,7 @@ std::vector<uint8_t> lccPackBytes(uint32_t method, const std::vector<uint8_t>& d
 
 // The whole archive file. Throws std::runtime_error on a member too large for
 // the format.
-std::vector<uint8_t> buildLccArchive(const LccArchiveSpec& spec, const std::vector<LccMember>& members);
+std::vector<uint8_t> buildLccArchive(const LccArchiveLayout& layout, const std::vector<LccMember>& members);
 
 // "stored", "lz", "zlib" <-> 0, 1, 2; parse gives -1 for anything else.
 int parseLccMethod(const std::string& text);

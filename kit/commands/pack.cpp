@@ -37,7 +37,7 @@ std::string fileStem(const std::string& path) {
 int run_pack(int argc, char** argv) {
     if (argc < 2) return fail("pack: usage: velkit pack OUT.lcc [options] PATH...");
     std::string out = argv[1];
-    LccArchiveSpec spec;
+    LccArchiveLayout layout;
     bool named = false;
     std::string root;
     std::vector<std::string> paths;
@@ -53,34 +53,34 @@ int run_pack(int argc, char** argv) {
         if (i + 1 >= argc) return fail("pack: " + option + " needs a value");
         std::string value = argv[++i];
         if (option == "--name") {
-            spec.name = value;
+            layout.name = value;
             named = true;
         } else if (option == "--base") {
-            spec.baseName = value;
+            layout.baseName = value;
         } else if (option == "--note") {
-            spec.note = value;
+            layout.note = value;
         } else if (option == "--root") {
             root = value;
         } else if (option == "--priority") {
-            if (!parseUnsigned(value.c_str(), &spec.priority)) return fail("pack: bad priority " + value);
-            spec.prioritised = true;
+            if (!parseUnsigned(value.c_str(), &layout.priority)) return fail("pack: bad priority " + value);
+            layout.prioritised = true;
         } else {
             int method = parseLccMethod(value);
             if (method < 0) return fail("pack: unknown method " + value + " (stored, lz or zlib)");
-            (option == "--method" ? spec.memberMethod : spec.directoryMethod) = static_cast<uint32_t>(method);
+            (option == "--method" ? layout.memberMethod : layout.directoryMethod) = static_cast<uint32_t>(method);
         }
     }
     if (paths.empty()) return fail("pack: no files to pack");
-    if (spec.prioritised && (named || !spec.baseName.empty())) {
+    if (layout.prioritised && (named || !layout.baseName.empty())) {
         return fail("pack: --priority makes an archive without name or base; drop --name and --base");
     }
     // A named archive needs a name of its own: two archives of the same name
     // are not both mounted.
-    if (!spec.prioritised && !named) spec.name = fileStem(out);
+    if (!layout.prioritised && !named) layout.name = fileStem(out);
 
     try {
         std::vector<LccMember> members = collectPackInputs(paths, root, out);
-        std::vector<uint8_t> archive = buildLccArchive(spec, members);
+        std::vector<uint8_t> archive = buildLccArchive(layout, members);
         std::ofstream file(out, std::ios::binary | std::ios::trunc);
         if (!file) return fail("pack: cannot write " + out);
         file.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));

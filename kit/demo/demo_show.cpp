@@ -83,11 +83,11 @@ std::vector<LccMember> build_demo_members(const DemoShowOptions& options) {
 
 std::string write_demo_show(const std::string& directory, const DemoShowOptions& options) {
     std::vector<LccMember> members = build_demo_members(options);
-    LccArchiveSpec spec;
-    spec.name = "velandora";
-    spec.note = "Velandora demo show, made by velkit demo";
-    spec.directoryMethod = kMethodZlib;
-    std::vector<uint8_t> archive = buildLccArchive(spec, members);
+    LccArchiveLayout layout;
+    layout.name = "velandora";
+    layout.note = "Velandora demo show, made by velkit demo";
+    layout.directoryMethod = kMethodZlib;
+    std::vector<uint8_t> archive = buildLccArchive(layout, members);
     if (mkdir(directory.c_str(), 0777) != 0 && errno != EEXIST)
         throw std::runtime_error("cannot make directory " + directory);
     const std::string path = directory + "/velandora.lcc";

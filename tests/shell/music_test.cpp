@@ -82,15 +82,15 @@ TEST_F(ShellMusic, StartsOnceTheWindowIsShown) {
 
 TEST_F(ShellMusic, ArchivesAreMountedBeforeTheAudioIsOpened) {
     ShowDirectory directory;
-    LccArchiveSpec spec;
-    spec.name = "show";
-    spec.memberMethod = 2;
+    LccArchiveLayout layout;
+    layout.name = "show";
+    layout.memberMethod = 2;
     const std::vector<LccMember> members = {
         {"data/audio/velandora.ogg", track(), -1},
         {"data/audio/loop_idle.wav", loop_file(), -1},
         {"data/audio/loop_active.wav", loop_file(), -1},
     };
-    write_file("show.lcc", buildLccArchive(spec, members));
+    write_file("show.lcc", buildLccArchive(layout, members));
 
     ShellPlatform platform = system_platform();
     platform.sleep = check_sleep;
