@@ -22,8 +22,8 @@ Bytes content(int member) {
 }
 
 // A named archive ("bad", base "data", note "n") of the three members.
-LccArchiveSpec spec(uint32_t directoryMethod, uint32_t memberMethod) {
-    LccArchiveSpec archive;
+LccArchiveLayout layout(uint32_t directoryMethod, uint32_t memberMethod) {
+    LccArchiveLayout archive;
     archive.name = "bad";
     archive.baseName = "data";
     archive.note = "n";
@@ -39,7 +39,7 @@ std::vector<LccMember> members(bool empty = false) {
 }
 
 Bytes archive(uint32_t directoryMethod = 0, uint32_t memberMethod = 0) {
-    return buildLccArchive(spec(directoryMethod, memberMethod), members());
+    return buildLccArchive(layout(directoryMethod, memberMethod), members());
 }
 
 uint32_t u32At(const Bytes& bytes, size_t at) {
@@ -142,9 +142,9 @@ const std::vector<ArchiveRow> kArchiveRows = {
     {"empty_members_of_each_method", [] {
          std::vector<LccMember> list = members(true);
          for (int i = 0; i < 3; ++i) list[i].method = i;
-         return buildLccArchive(spec(1, 0), list);
+         return buildLccArchive(layout(1, 0), list);
      }, A::allEmpty},
-    {"no_entries", [] { return buildLccArchive(spec(2, 0), {}); }, A::noMembers},
+    {"no_entries", [] { return buildLccArchive(layout(2, 0), {}); }, A::noMembers},
 };
 
 // Which members a row finds: 1 found whole, 0 not found; empty for fatal.

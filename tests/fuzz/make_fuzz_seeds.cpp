@@ -139,17 +139,17 @@ int main(int argc, char** argv) {
                                            {"empty.bin", Bytes(), -1}};
         for (uint32_t directoryMethod = 0; directoryMethod < 3; ++directoryMethod)
             for (uint32_t memberMethod = 0; memberMethod < 3; ++memberMethod) {
-                LccArchiveSpec spec;
-                spec.name = "seed";
-                spec.baseName = "data";
-                spec.note = "fuzz seed";
-                spec.directoryMethod = directoryMethod;
-                spec.memberMethod = memberMethod;
+                LccArchiveLayout layout;
+                layout.name = "seed";
+                layout.baseName = "data";
+                layout.note = "fuzz seed";
+                layout.directoryMethod = directoryMethod;
+                layout.memberMethod = memberMethod;
                 seed("archive",
                      "dir_" + lccMethodName(directoryMethod) + "_members_" + lccMethodName(memberMethod) + ".lcc",
-                     buildLccArchive(spec, members));
+                     buildLccArchive(layout, members));
             }
-        LccArchiveSpec prioritised;
+        LccArchiveLayout prioritised;
         prioritised.prioritised = true;
         prioritised.priority = 7;
         std::vector<LccMember> mixed = {{"a.txt", bytesOf("stored"), 0},
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
         makeDirectory(names + "/data");
         makeDirectory(names + "/data/text");
         makeDirectory(names + "/DATA");
-        LccArchiveSpec namesSpec;
+        LccArchiveLayout namesSpec;
         namesSpec.name = "names";
         namesSpec.baseName = "data";
         namesSpec.memberMethod = 1;
