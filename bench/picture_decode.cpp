@@ -27,37 +27,13 @@
 #include "kit/image/collage.h"
 #include "kit/image/image_file.h"
 #include "kit/image/scale.h"
+#include "bench_photos.h"
 #include "lib/heap.h"
 #include "lib/stream.h"
 
 namespace {
 
-const char* const kPhotos[] = {"astronaut.png", "coffee.png",   "chelsea.png", "motorcycle_left.png",
-                               "rocket.jpg",    "hubble_deep_field.jpg"};
 const int kPictures = 7;
-
-bool hasPhotos(const std::string& directory) {
-    for (const char* name : kPhotos)
-        if (!std::ifstream(directory + "/" + name)) return false;
-    return true;
-}
-
-std::string findPhotos() {
-    std::vector<std::string> candidates;
-    if (const char* root = std::getenv("VEL_TEST_DATA_DIR")) candidates.push_back(std::string(root) + "/photos");
-    char exe[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (length > 0) {
-        std::string directory(exe, size_t(length));
-        directory = directory.substr(0, directory.find_last_of('/'));
-        candidates.push_back(directory + "/../testdata/photos");
-    }
-    candidates.push_back("build/testdata/photos");
-    candidates.push_back("testdata/photos");
-    for (const std::string& candidate : candidates)
-        if (hasPhotos(candidate)) return candidate;
-    return "";
-}
 
 struct TestFiles {
     std::string name;
@@ -99,13 +75,13 @@ const std::vector<TestFiles>& testFiles() {
     static bool made = false;
     if (made) return files;
     made = true;
-    const std::string photos = findPhotos();
+    const std::string photos = findBenchPhotos();
     if (photos.empty()) return files;
     for (int index = 0; index < kPictures; ++index) {
         RgbImage image = index == 0 ? makePhotoCollage(photos)
-                                    : scaleAndCrop(readImageFile(photos + "/" + kPhotos[index - 1]), 1024, 512);
+                                    : scaleAndCrop(readImageFile(photos + "/" + kBenchPhotos[index - 1]), 1024, 512);
         TestFiles entry;
-        entry.name = index == 0 ? "collage" : kPhotos[index - 1];
+        entry.name = index == 0 ? "collage" : kBenchPhotos[index - 1];
         entry.width = image.width;
         entry.height = image.height;
         entry.wmj = encodePicture(image);

@@ -22,46 +22,22 @@
 #include "kit/encoder/picture_decoding.h"
 #include "kit/encoder/picture_encoder.h"
 #include "kit/image/collage.h"
+#include "bench_photos.h"
 #include "kit/image/image_file.h"
 #include "kit/image/picture_metrics.h"
 #include "kit/image/scale.h"
 
 namespace {
 
-const char* const kPhotos[] = {"astronaut.png", "coffee.png",   "chelsea.png", "motorcycle_left.png",
-                               "rocket.jpg",    "hubble_deep_field.jpg"};
-
-bool hasPhotos(const std::string& directory) {
-    for (const char* name : kPhotos)
-        if (!std::ifstream(directory + "/" + name)) return false;
-    return true;
-}
-
-std::string findPhotos() {
-    std::vector<std::string> candidates;
-    if (const char* root = std::getenv("VEL_TEST_DATA_DIR")) candidates.push_back(std::string(root) + "/photos");
-    char exe[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (length > 0) {
-        std::string directory(exe, size_t(length));
-        directory = directory.substr(0, directory.find_last_of('/'));
-        candidates.push_back(directory + "/../testdata/photos");
-    }
-    candidates.push_back("build/testdata/photos");
-    candidates.push_back("testdata/photos");
-    for (const std::string& candidate : candidates)
-        if (hasPhotos(candidate)) return candidate;
-    return "";
-}
 
 // Picture 0 is the collage, 1 .. 6 the single photographs.
 RgbImage testPicture(const std::string& photos, int index) {
     if (index == 0) return makePhotoCollage(photos);
-    return scaleAndCrop(readImageFile(photos + "/" + kPhotos[index - 1]), 1024, 512);
+    return scaleAndCrop(readImageFile(photos + "/" + kBenchPhotos[index - 1]), 1024, 512);
 }
 
 void BM_PictureQuality(benchmark::State& state) {
-    const std::string photos = findPhotos();
+    const std::string photos = findBenchPhotos();
     if (photos.empty()) {
         state.SkipWithError("test photographs not found (run scripts/fetch-test-photos.sh, set VEL_TEST_DATA_DIR)");
         return;
@@ -73,7 +49,7 @@ void BM_PictureQuality(benchmark::State& state) {
         encoded = encodePicture(picture);
         benchmark::DoNotOptimize(encoded.data());
     }
-    state.SetLabel(index == 0 ? "collage" : kPhotos[index - 1]);
+    state.SetLabel(index == 0 ? "collage" : kBenchPhotos[index - 1]);
     state.SetItemsProcessed(int64_t(state.iterations()) * picture.width * picture.height);
 
     const DecodedPicture decoded = decodePictureBytes(encoded);
