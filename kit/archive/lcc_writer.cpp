@@ -70,16 +70,34 @@ std::vector<uint8_t> lccPackBytes(uint32_t method, const std::vector<uint8_t>& d
     }
 }
 
-static uint32_t memberMethodOf(const LccArchiveLayout& layout, const LccMember& member) {
-    return member.method >= 0 ? uint32_t(member.method) : layout.memberMethod;
+namespace {
+
+struct PackedMember {
+    uint32_t method;
+    std::vector<uint8_t> bytes;
+};
+
+// A member taking the archive's method is stored when packing would not make
+// it smaller: it then costs no more room and opens without unpacking. A
+// method given for the member itself is used as it is.
+PackedMember packMember(const LccArchiveLayout& layout, const LccMember& member) {
+    if (member.method >= 0) {
+        uint32_t method = static_cast<uint32_t>(member.method);
+        return {method, lccPackBytes(method, member.data)};
+    }
+    std::vector<uint8_t> bytes = lccPackBytes(layout.memberMethod, member.data);
+    if (bytes.size() >= member.data.size()) return {0, member.data};
+    return {layout.memberMethod, std::move(bytes)};
 }
 
+}  // namespace
+
 std::vector<uint8_t> buildLccArchive(const LccArchiveLayout& layout, const std::vector<LccMember>& members) {
-    std::vector<std::vector<uint8_t>> packed;
+    std::vector<PackedMember> packed;
     packed.reserve(members.size());
     for (const LccMember& member : members) {
         sizeField(member.data.size());
-        packed.push_back(lccPackBytes(memberMethodOf(layout, member), member.data));
+        packed.push_back(packMember(layout, member));
     }
 
     std::vector<uint8_t> directory;
@@ -99,9 +117,9 @@ std::vector<uint8_t> buildLccArchive(const LccArchiveLayout& layout, const std::
     }
     for (size_t i = 0; i < members.size(); ++i) {
         putU32(directory, sizeField(members[i].name.size() + 1));
-        putU32(directory, sizeField(packed[i].size()));
+        putU32(directory, sizeField(packed[i].bytes.size()));
         putU32(directory, sizeField(members[i].data.size()));
-        putU32(directory, memberMethodOf(layout, members[i]));
+        putU32(directory, packed[i].method);
         putString(directory, members[i].name);
     }
     std::vector<uint8_t> packedDirectory = lccPackBytes(layout.directoryMethod, directory);
@@ -114,7 +132,7 @@ std::vector<uint8_t> buildLccArchive(const LccArchiveLayout& layout, const std::
     putU32(archive, sizeField(packedDirectory.size()));
     putU32(archive, sizeField(directory.size()));
     archive.insert(archive.end(), packedDirectory.begin(), packedDirectory.end());
-    for (const std::vector<uint8_t>& bytes : packed) archive.insert(archive.end(), bytes.begin(), bytes.end());
+    for (const PackedMember& member : packed) archive.insert(archive.end(), member.bytes.begin(), member.bytes.end());
     sizeField(archive.size());
     return archive;
 }

@@ -8,7 +8,9 @@
 struct LccMember {
     std::string name;  // '/' separators
     std::vector<uint8_t> data;
-    int method = -1;  // 0 stored, 1 LZ, 2 zlib; -1 takes the archive's memberMethod
+    // 0 stored, 1 LZ, 2 zlib, used as given; -1 takes the archive's
+    // memberMethod, or stored when that would not make the member smaller.
+    int method = -1;
 };
 
 struct LccArchiveLayout {
@@ -18,7 +20,7 @@ struct LccArchiveLayout {
     uint32_t priority = 0;
     std::string note;
     uint32_t directoryMethod = 0;  // 0 stored, 1 LZ, 2 zlib
-    uint32_t memberMethod = 0;
+    uint32_t memberMethod = 0;  // for members without a method of their own
 };
 
 // Packs `data` with `method` (0 stored, 1 LZ, 2 zlib). Throws std::runtime_error

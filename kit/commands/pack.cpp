@@ -97,4 +97,5 @@ int run_pack(int argc, char** argv) {
 VELKIT_COMMAND(pack,
                "pack OUT.lcc [--name N] [--base B] [--priority P] [--note T] [--method stored|lz|zlib] "
                "[--directory-method stored|lz|zlib] [--root DIR] PATH...",
-               "writes an archive of the given files and directories", run_pack);
+               "writes an archive of the given files and directories; members that packing would not shrink are stored",
+               run_pack);
