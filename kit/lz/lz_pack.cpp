@@ -1,13 +1,14 @@
 #include "kit/lz/lz_pack.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "kit/lz/lz_bit_writer.h"
 #include "kit/lz/match_finder.h"
 
 // The parse is optimal per block of positions under the exact bit costs of
-// every token, following the cheapest path's last offset for repeats.
+// every token, following up to pathCount last offsets for repeats.
 
 namespace {
 
@@ -60,6 +61,16 @@ int nearOffset(const uint8_t* data, size_t position) {
 
 uint32_t commonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
     size_t length = 0;
+    // Eight bytes at a time; the lowest differing bit is in the first
+    // differing byte on little-endian machines.
+    while (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && length + 8 <= limit) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a + length, 8);
+        std::memcpy(&y, b + length, 8);
+        if (x != y) return static_cast<uint32_t>(length + __builtin_ctzll(x ^ y) / 8);
+        length += 8;
+    }
     while (length < limit && a[length] == b[length]) length++;
     return static_cast<uint32_t>(length);
 }
@@ -72,13 +83,18 @@ struct Step {
     uint32_t length;  // bytes produced by the token that ends here
     uint32_t offset;
     Kind kind;
-    uint32_t tail;    // when not 0: one byte and a repeat of this length follow the token
+    uint32_t tail;    // when not 0: `gap` bytes and a repeat of this length follow the token
     uint8_t from;     // which path at the token's start it continues
+    uint8_t gap;
 };
 
 // The cheapest paths that leave different last offsets, cheapest first: a
 // dearer path can pay off when its offset repeats later.
-const size_t pathCount = 8;
+const size_t pathCount = 16;
+
+// A match may be followed by up to this many differing bytes and then more of
+// the same match.
+const uint32_t longestGap = 3;
 
 struct Node {
     Step path[pathCount];
@@ -89,8 +105,9 @@ struct Token {
     uint32_t length;
     uint32_t offset;
     uint32_t tail;
+    uint32_t gap;
 
-    uint32_t span() const { return tail ? length + 1 + tail : length; }
+    uint32_t span() const { return tail ? length + gap + tail : length; }
 };
 
 const uint32_t noRepeat = std::numeric_limits<uint32_t>::max();
@@ -99,7 +116,7 @@ class Parser {
 public:
     Parser(const uint8_t* data, size_t size)
         : data_(data), size_(size), finder_(data, size, windowSize, niceLength, searchDepth),
-          matches_(niceLength + 2), nodes_(blockPositions + 1) {}
+          nodes_(std::min(blockPositions, size) + 1), byteBits_(std::min(blockPositions, size)) {}
 
     // Appends the tokens for positions [start, end) and returns the last
     // offset after them.
@@ -109,18 +126,17 @@ public:
 
 private:
     void relax(size_t index, const Step& step) {
-        Step* paths = nodes_[index].path;
-        size_t slot = pathCount;
+        Node& node = nodes_[index];
+        Step* paths = node.path;
+        // One no cheaper than the dearest path cannot replace any of them.
+        if (step.price >= paths[pathCount - 1].price) return;
+        size_t slot = pathCount - 1;
         for (size_t i = 0; i < pathCount; i++) {
             if (paths[i].repeat == step.repeat) {
                 if (step.price >= paths[i].price) return;
                 slot = i;
                 break;
             }
-        }
-        if (slot == pathCount) {
-            if (step.price >= paths[pathCount - 1].price) return;
-            slot = pathCount - 1;
         }
         // Keep the paths ordered by price, the cheapest first.
         while (slot > 0 && paths[slot - 1].price > step.price) {
@@ -130,28 +146,32 @@ private:
         paths[slot] = step;
     }
 
-    // A match is often followed by one differing byte and then more of the
-    // same match; the path's single last offset would miss that, so price
-    // the three tokens together.
+    // A match is often followed by a differing byte or a few and then more of
+    // the same match; the path's single last offset would miss that if the
+    // path is not among the kept ones, so price the tokens together.
     void relaxWithTail(size_t position, size_t end, const Step& here, uint8_t from, Kind kind, uint32_t length,
                        uint32_t offset, uint32_t bits) {
+        if (bits == infinity) return;
         size_t after = position + length;
-        if (bits == infinity || after + 3 > end) return;
-        uint32_t tail = commonLength(data_ + after + 1, data_ + after + 1 - offset, end - after - 1);
-        if (tail < 2) return;
-        uint32_t byteBits = nearOffset(data_, after) >= 0 ? nearBits : literalBits;
-        relax(after + 1 + tail - start_,
-              {here.price + bits + byteBits + repeatBits(tail), offset, length, offset, kind, tail, from});
+        uint32_t gapBits = 0;
+        for (uint32_t gap = 1; gap <= longestGap && after + gap + 2 <= end; gap++) {
+            gapBits += byteBits_[after + gap - 1 - start_];
+            size_t resumed = after + gap;
+            uint32_t tail = commonLength(data_ + resumed, data_ + resumed - offset, end - resumed);
+            if (tail < 2) continue;
+            relax(resumed + tail - start_, {here.price + bits + gapBits + repeatBits(tail), offset, length, offset, kind,
+                                            tail, from, static_cast<uint8_t>(gap)});
+        }
     }
 
     // The tokens that keep the path's last offset: one byte, or a repeat.
-    void relaxKeepingOffset(size_t position, size_t end, const Step& here, uint8_t from) {
+    // near: nearOffset at the position.
+    void relaxKeepingOffset(size_t position, size_t end, const Step& here, uint8_t from, int near) {
         size_t k = position - start_;
         size_t available = end - position;
-        relax(k + 1, {here.price + literalBits, here.repeat, 1, 0, Kind::Literal, 0, from});
-        int near = nearOffset(data_, position);
+        relax(k + 1, {here.price + literalBits, here.repeat, 1, 0, Kind::Literal, 0, from, 0});
         if (near >= 0) {
-            relax(k + 1, {here.price + nearBits, here.repeat, 1, static_cast<uint32_t>(near), Kind::Near, 0, from});
+            relax(k + 1, {here.price + nearBits, here.repeat, 1, static_cast<uint32_t>(near), Kind::Near, 0, from, 0});
         }
         if (here.repeat == 0 || here.repeat > position) return;
         const uint8_t* current = data_ + position;
@@ -159,7 +179,7 @@ private:
         if (repeatLength < 2) return;
         uint32_t first = repeatLength >= niceLength ? repeatLength : 2;
         for (uint32_t length = first; length <= repeatLength; length++) {
-            relax(k + length, {here.price + repeatBits(length), here.repeat, length, here.repeat, Kind::Repeat, 0, from});
+            relax(k + length, {here.price + repeatBits(length), here.repeat, length, here.repeat, Kind::Repeat, 0, from, 0});
         }
         relaxWithTail(position, end, here, from, Kind::Repeat, repeatLength, here.repeat, repeatBits(repeatLength));
     }
@@ -167,28 +187,33 @@ private:
     const uint8_t* data_;
     size_t size_;
     MatchFinder finder_;
-    std::vector<LzMatch> matches_;
+    LzCandidates found_;
     std::vector<Node> nodes_;
+    std::vector<uint8_t> byteBits_;  // per block position: the cheaper of a literal and a near token
     size_t start_ = 0;
 };
 
 uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vector<Token>& tokens) {
     size_t span = end - start;
     start_ = start;
-    const Step unreached{infinity, noRepeat, 0, 0, Kind::Literal, 0, 0};
+    const Step unreached{infinity, noRepeat, 0, 0, Kind::Literal, 0, 0, 0};
     for (size_t k = 0; k <= span; k++) {
         for (Step& path : nodes_[k].path) path = unreached;
     }
-    nodes_[0].path[0] = {0, repeat, 0, 0, Kind::Literal, 0, 0};
+    nodes_[0].path[0] = {0, repeat, 0, 0, Kind::Literal, 0, 0, 0};
+    for (size_t k = 0; k < span; k++) byteBits_[k] = nearOffset(data_, start + k) >= 0 ? nearBits : literalBits;
 
     size_t position = start;
     while (position < end) {
         size_t k = position - start;
-        const Step here = nodes_[k].path[0];
-        const Node node = nodes_[k];
+        // Tokens only relax positions after k, so these stay as they are.
+        const Node& node = nodes_[k];
+        const Step& here = node.path[0];
         size_t available = end - position;
         const uint8_t* current = data_ + position;
-        size_t count = finder_.findMatches(position, matches_.data());
+        finder_.findMatches(position, found_);
+        const std::vector<LzMatch>& longest = found_.longest;
+        int near = nearOffset(data_, position);
 
         // A long match is taken whole: the positions inside it are not worth
         // pricing and are only entered into the match finder.
@@ -199,47 +224,55 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
         }
         if (repeatLength >= niceLength) {
             jump = repeatLength;
-            relax(k + jump, {here.price + repeatBits(jump), here.repeat, jump, here.repeat, Kind::Repeat, 0, 0});
-        } else if (count > 0 && matches_[count - 1].length >= niceLength) {
+            relax(k + jump, {here.price + repeatBits(jump), here.repeat, jump, here.repeat, Kind::Repeat, 0, 0, 0});
+        } else if (!longest.empty() && longest.back().length >= niceLength) {
             // Cut at the block end, the match may be too short for its offset.
-            uint32_t offset = matches_[count - 1].offset;
+            uint32_t offset = longest.back().offset;
             uint32_t length = commonLength(current, current - offset, available);
             uint32_t bits = matchBits(offset, length);
             if (bits != infinity) {
                 jump = length;
-                relax(k + jump, {here.price + bits, offset, jump, offset, Kind::Match, 0, 0});
+                relax(k + jump, {here.price + bits, offset, jump, offset, Kind::Match, 0, 0, 0});
             }
         }
+        for (size_t i = 0; i < pathCount && node.path[i].price != infinity; i++) {
+            relaxKeepingOffset(position, end, node.path[i], static_cast<uint8_t>(i), near);
+        }
         if (jump > 0) {
-            relaxKeepingOffset(position, end, here, 0);
             for (size_t skipped = position + 1; skipped < position + jump; skipped++) finder_.skip(skipped);
             position += jump;
             continue;
         }
 
-        relaxKeepingOffset(position, end, here, 0);
-        for (size_t i = 1; i < pathCount; i++) {
-            if (node.path[i].price == infinity) break;
-            relaxKeepingOffset(position, end, node.path[i], static_cast<uint8_t>(i));
-        }
-
-        // New offsets continue the cheapest path only.
+        // New offsets continue the cheapest path only: the path before them
+        // does not matter after them. Every length of the nearest matches.
         uint32_t covered = 1;
-        for (size_t m = 0; m < count; m++) {
-            uint32_t offset = matches_[m].offset;
-            uint32_t top = static_cast<uint32_t>(std::min<size_t>(matches_[m].length, available));
+        for (const LzMatch& match : longest) {
+            uint32_t offset = match.offset;
+            uint32_t top = static_cast<uint32_t>(std::min<size_t>(match.length, available));
             for (uint32_t length = covered + 1; length <= top; length++) {
                 if (offset < 128 && length <= 3) {
-                    relax(k + length, {here.price + shortBits, offset, length, offset, Kind::Short, 0, 0});
+                    relax(k + length, {here.price + shortBits, offset, length, offset, Kind::Short, 0, 0, 0});
                 } else {
                     uint32_t bits = matchBits(offset, length);
-                    if (bits != infinity) relax(k + length, {here.price + bits, offset, length, offset, Kind::Match, 0, 0});
+                    if (bits != infinity) relax(k + length, {here.price + bits, offset, length, offset, Kind::Match, 0, 0, 0});
                 }
             }
             covered = std::max(covered, top);
             bool isShort = offset < 128 && top <= 3;
             relaxWithTail(position, end, here, 0, isShort ? Kind::Short : Kind::Match, top, offset,
                           isShort ? shortBits : matchBits(offset, top));
+        }
+        // Matches at other offsets whole, for the last offset they leave.
+        for (const LzMatch& match : found_.others) {
+            uint32_t offset = match.offset;
+            uint32_t top = static_cast<uint32_t>(std::min<size_t>(match.length, available));
+            if (top < 2) continue;
+            bool isShort = offset < 128 && top <= 3;
+            Kind kind = isShort ? Kind::Short : Kind::Match;
+            uint32_t bits = isShort ? shortBits : matchBits(offset, top);
+            if (bits != infinity) relax(k + top, {here.price + bits, offset, top, offset, kind, 0, 0, 0});
+            relaxWithTail(position, end, here, 0, kind, top, offset, bits);
         }
         position++;
     }
@@ -248,7 +281,7 @@ uint32_t Parser::parseBlock(size_t start, size_t end, uint32_t repeat, std::vect
     uint8_t which = 0;
     for (size_t k = span; k > 0;) {
         const Step& step = nodes_[k].path[which];
-        Token token{step.kind, step.length, step.offset, step.tail};
+        Token token{step.kind, step.length, step.offset, step.tail, step.gap};
         tokens.push_back(token);
         which = step.from;
         k -= token.span();
@@ -291,13 +324,15 @@ void writeToken(LzBitWriter& writer, const Token& token, const uint8_t* data, si
     }
     if (token.tail) {
         size_t after = position + token.length;
-        int near = nearOffset(data, after);
-        if (near >= 0) {
-            writeToken(writer, {Kind::Near, 1, static_cast<uint32_t>(near), 0}, data, after);
-        } else {
-            writeToken(writer, {Kind::Literal, 1, 0, 0}, data, after);
+        for (size_t byte = after; byte < after + token.gap; byte++) {
+            int near = nearOffset(data, byte);
+            if (near >= 0) {
+                writeToken(writer, {Kind::Near, 1, static_cast<uint32_t>(near), 0, 0}, data, byte);
+            } else {
+                writeToken(writer, {Kind::Literal, 1, 0, 0, 0}, data, byte);
+            }
         }
-        writeToken(writer, {Kind::Repeat, token.tail, token.offset, 0}, data, after + 1);
+        writeToken(writer, {Kind::Repeat, token.tail, token.offset, 0, 0}, data, after + token.gap);
     }
 }
 
