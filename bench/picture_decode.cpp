@@ -206,9 +206,10 @@ void BM_StageCoefficients(benchmark::State& state) {
     }
 }
 
-// The collage's planes after coefficient decoding and after dequantisation.
+// The collage's planes after coefficient decoding and after dequantisation
+// (in strips, as the decoder holds them).
 struct CollagePlanes {
-    std::vector<std::vector<int16_t>> coded, blocks;
+    std::vector<std::vector<int16_t>> coded, strips;
 };
 
 const CollagePlanes& collagePlanes() {
@@ -224,10 +225,10 @@ const CollagePlanes& collagePlanes() {
     for (int p = 0; p < 3; ++p) {
         std::vector<int16_t> coded(size_t(f.width) * f.height);
         decoder.decodePlaneCoefficients(coded.data());
-        std::vector<int16_t> blocks(coded.size());
-        dequantisePlaneInto(coded.data(), blocks.data(), f.width, f.height, p == 0 ? 20 : 70);
+        std::vector<int16_t> strips(coded.size());
+        dequantiseIntoStrips(coded.data(), strips.data(), f.width, f.height, p == 0 ? 20 : 70);
         planes.coded.push_back(coded);
-        planes.blocks.push_back(blocks);
+        planes.strips.push_back(strips);
     }
     return planes;
 }
@@ -236,11 +237,11 @@ void BM_StageDequantise(benchmark::State& state) {
     if (!needFiles(state, 0)) return;
     const TestFiles& f = testFiles()[0];
     const CollagePlanes& planes = collagePlanes();
-    std::vector<int16_t> blocks(size_t(f.width) * f.height);
+    std::vector<int16_t> strips(size_t(f.width) * f.height);
     for (auto _ : state) {
         for (int p = 0; p < 3; ++p) {
-            dequantisePlaneInto(planes.coded[size_t(p)].data(), blocks.data(), f.width, f.height, p == 0 ? 20 : 70);
-            benchmark::DoNotOptimize(blocks.data());
+            dequantiseIntoStrips(planes.coded[size_t(p)].data(), strips.data(), f.width, f.height, p == 0 ? 20 : 70);
+            benchmark::DoNotOptimize(strips.data());
         }
     }
 }
@@ -249,13 +250,14 @@ void BM_StageSynthesis(benchmark::State& state) {
     if (!needFiles(state, 0)) return;
     const TestFiles& f = testFiles()[0];
     const CollagePlanes& planes = collagePlanes();
-    std::vector<std::vector<int16_t>> work = planes.blocks;
+    std::vector<std::vector<int16_t>> work = planes.strips;
+    std::vector<int16_t> bands(size_t(f.width) * f.height);
     for (auto _ : state) {
         state.PauseTiming();
-        work = planes.blocks;
+        work = planes.strips;
         state.ResumeTiming();
-        for (auto& plane : work) synthesizePlane(plane.data(), f.width, f.height);
-        benchmark::DoNotOptimize(work[0].data());
+        for (auto& plane : work) synthesizeStrips(plane.data(), bands.data(), f.width, f.height);
+        benchmark::DoNotOptimize(bands.data());
     }
 }
 
@@ -264,7 +266,7 @@ void BM_StageColour(benchmark::State& state) {
     std::vector<int16_t> l(count, 100), o(count, -40), g(count, 25);
     std::vector<uint8_t> bgr(size_t(count) * 3);
     for (auto _ : state) {
-        convertToBgr(l.data(), o.data(), g.data(), count, bgr.data());
+        convertBandsToBgr(l.data(), o.data(), g.data(), 1024, 512, bgr.data());
         benchmark::DoNotOptimize(bgr.data());
     }
 }

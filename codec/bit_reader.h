@@ -54,24 +54,30 @@ public:
     bool pastEnd() const { return bitsConsumed() > delivered * 8; }
 
 private:
-    // Brings the word to 56 .. 63 valid bits with one 8-byte load; inline,
-    // as the decoding loops call it every few codes.
-    __attribute__((always_inline)) void topUp() {
-        if (position > kBufferSize - 8) refill();
-        const uint8_t* p = buffer + position;
+    friend class BitWindow;
+
+    // Brings a word to 56 .. 63 valid bits with one 8-byte load from
+    // bytes + position; inline, as the decoding loops call it every few codes.
+    __attribute__((always_inline)) static void fill(const uint8_t* bytes, int32_t& position, uint64_t& word,
+                                                    int32_t& count) {
+        const uint8_t* p = bytes + position;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        uint64_t bytes;
-        __builtin_memcpy(&bytes, p, 8);
-        bytes = __builtin_bswap64(bytes);
+        uint64_t loaded;
+        __builtin_memcpy(&loaded, p, 8);
+        loaded = __builtin_bswap64(loaded);
 #else
-        uint64_t bytes = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
-                         (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
-                         (uint64_t(p[6]) << 8) | uint64_t(p[7]);
+        uint64_t loaded = (uint64_t(p[0]) << 56) | (uint64_t(p[1]) << 48) | (uint64_t(p[2]) << 40) |
+                          (uint64_t(p[3]) << 32) | (uint64_t(p[4]) << 24) | (uint64_t(p[5]) << 16) |
+                          (uint64_t(p[6]) << 8) | uint64_t(p[7]);
 #endif
-        word |= bytes >> count;
+        word |= loaded >> count;
         int32_t taken = (63 - count) >> 3;
         position += taken;
         count += taken * 8;
+    }
+    __attribute__((always_inline)) void topUp() {
+        if (position > kBufferSize - 8) refill();
+        fill(buffer, position, word, count);
     }
     void refill();
 
@@ -84,4 +90,50 @@ private:
     bool streamEnded;
     // Eight bytes of zeros behind the block keep every 8-byte load inside.
     uint8_t buffer[kBufferSize + 8];
+};
+
+// A reader's position held in local variables while a tight loop reads: the
+// compiler keeps them in registers, which it cannot do with the reader's own
+// fields (any store to the decoded values might reach them). Nothing else
+// may read from the reader until close() hands the position back.
+class BitWindow {
+public:
+    __attribute__((always_inline)) explicit BitWindow(BitReader& reader)
+        : reader_(reader), word_(reader.word), count_(reader.count), position_(reader.position) {}
+
+    __attribute__((always_inline)) uint32_t readBits(int32_t n) {
+        if (count_ < n) topUp();
+        uint32_t value = uint32_t(word_ >> (64 - n));
+        word_ <<= n;
+        count_ -= n;
+        return value;
+    }
+    __attribute__((always_inline)) uint64_t peek25() {
+        if (count_ < 25) topUp();
+        return word_;
+    }
+    __attribute__((always_inline)) void skip(int32_t n) {
+        word_ <<= n;
+        count_ -= n;
+    }
+    __attribute__((always_inline)) void close() {
+        reader_.word = word_;
+        reader_.count = count_;
+        reader_.position = position_;
+    }
+
+private:
+    __attribute__((always_inline)) void topUp() {
+        if (position_ > BitReader::kBufferSize - 8) {
+            close();
+            reader_.refill();
+            position_ = reader_.position;
+        }
+        BitReader::fill(reader_.buffer, position_, word_, count_);
+    }
+
+    BitReader& reader_;
+    uint64_t word_;
+    int32_t count_;
+    int32_t position_;
 };

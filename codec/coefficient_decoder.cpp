@@ -15,12 +15,14 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     groupSize = 16 * (planeWidth / 64) * (planeHeight / 64);
     groupWords = (groupSize + 63) / 64;
     groupValues = static_cast<int16_t*>(heapAlloc(size_t(groupWords) * 64 * sizeof(int16_t)));
-    significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * 2 * sizeof(uint64_t)));
+    significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * 2 * sizeof(uint64_t) +
+                                                   size_t(groupWords) * sizeof(int32_t)));
     if (groupValues == nullptr || significant == nullptr) {
         releaseScratch();
         return false;
     }
     refinable = significant + groupWords;
+    zerosBefore = reinterpret_cast<int32_t*>(significant + 2 * size_t(groupWords));
     // Between groups the scratch values are kept at zero (storeGroup clears
     // what it takes), so a group needs no clearing of its own.
     std::memset(groupValues, 0, size_t(groupWords) * 64 * sizeof(int16_t));
@@ -72,8 +74,9 @@ bool PictureDecoder::decodeRun(int32_t d) {
 bool PictureDecoder::significancePass(int32_t d) {
     RunState state{zeroRun, riceParameter, pendingValue};
     bool ok = significancePassFastAvailable()
-                  ? significancePassFast(reader, state, groupValues, significant, groupSize, groupWords, d)
-                  : significancePassPortable(reader, state, groupValues, significant, groupSize, groupWords, d);
+                  ? significancePassFast(reader, state, groupValues, significant, refinable, zerosBefore, groupWords, d)
+                  : significancePassPortable(reader, state, groupValues, significant, refinable, zerosBefore,
+                                             groupWords, d);
     zeroRun = state.zeroRun;
     riceParameter = state.riceParameter;
     pendingValue = state.pendingValue;

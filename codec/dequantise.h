@@ -28,5 +28,7 @@ inline int16_t reconstructCoefficient(int32_t x, int32_t step) {
 // false, leaving *plane untouched, when the new plane cannot be allocated.
 bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t quality);
 
-// The same from a coded plane into a separate block-layout plane of the same size.
+// The same from a coded plane into a separate block-layout plane of the same
+// size, row-major or in strips (plane_layout.h).
 void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality);
+void dequantiseIntoStrips(const int16_t* coded, int16_t* strips, int32_t width, int32_t height, int32_t quality);

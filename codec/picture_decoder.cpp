@@ -47,7 +47,7 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), significant(nullptr), refinable(nullptr), groupSize(0), groupWords(0), planeBlock(nullptr) {}
+      groupValues(nullptr), significant(nullptr), refinable(nullptr), zerosBefore(nullptr), groupSize(0), groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {
     releasePlanes();
@@ -73,6 +73,7 @@ void PictureDecoder::releaseScratch() {
     groupValues = nullptr;
     significant = nullptr;
     refinable = nullptr;
+    zerosBefore = nullptr;
     groupSize = 0;
     groupWords = 0;
 }
@@ -103,9 +104,8 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     if (reader.pastEnd() || !sizeSupported(w, h)) return fail(DecodeResult::refused, picture);
 
     if (!prepareCoefficientDecoding(w, h)) return fail(DecodeResult::outOfMemory, picture);
-    // One block for the three coded planes and a fourth into which the first
-    // is dequantised; each later plane is then dequantised into the space of
-    // the one before. Few, large, reused blocks keep fresh pages (and their
+    // One block for the three coded planes and a fourth for the plane being
+    // transformed. Few, large, reused blocks keep fresh pages (and their
     // faults) out of the decode.
     const size_t planeValues = size_t(w) * size_t(h);
     int16_t* block = static_cast<int16_t*>(heapAlloc(planeValues * 4 * sizeof(int16_t)));
@@ -119,19 +119,17 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     releaseScratch();
     reader.attach(nullptr);  // the stream is not touched after this point
 
+    // Each plane is dequantised into the spare space, arranged in strips, and
+    // synthesised from there back into its own space, arranged in bands.
     static const int32_t qualities[3] = {20, 70, 70};
-    int16_t* spare = block + planeValues * 3;
+    int16_t* strips = block + planeValues * 3;
     for (int32_t p = 0; p < 3; ++p) {
-        dequantisePlaneInto(planes[p], spare, w, h, qualities[p]);
-        int16_t* freed = planes[p];
-        planes[p] = spare;
-        spare = freed;
+        dequantiseIntoStrips(planes[p], strips, w, h, qualities[p]);
+        if (!synthesizeStrips(strips, planes[p], w, h)) return fail(DecodeResult::outOfMemory, picture);
     }
-    for (int16_t* plane : planes)
-        if (!synthesizePlane(plane, w, h)) return fail(DecodeResult::outOfMemory, picture);
 
     if (!picture.resize(w, h)) return fail(DecodeResult::outOfMemory, picture);
-    convertToBgr(planes[0], planes[1], planes[2], w * h, picture.pixels);
+    convertBandsToBgr(planes[0], planes[1], planes[2], w, h, picture.pixels);
     releasePlanes();
     return truncated ? DecodeResult::truncated : DecodeResult::decoded;
 }

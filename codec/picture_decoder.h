@@ -101,7 +101,8 @@ private:
     // the bitmap lets a run skip zero coefficients a word at a time.
     int16_t* groupValues;
     uint64_t* significant;
-    uint64_t* refinable;  // significant before the current plane (inside the significant block)
+    uint64_t* refinable;   // significant before the current plane (inside the significant block)
+    int32_t* zerosBefore;  // the significance pass's counts (inside the significant block)
     int32_t groupSize;
     int32_t groupWords;
     int16_t* planeBlock;  // the one block that the planes live in during decode

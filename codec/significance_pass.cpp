@@ -50,9 +50,6 @@ inline int32_t selectBit(uint64_t v, int32_t n) {
     return place + byteSelect.position[((v >> place) & 0xFF) + 256 * uint32_t(n - before)];
 }
 
-// Position of set bit number n (0-based) of v, or -1 when v has no more than n.
-inline int32_t findZero(uint64_t v, int32_t n) { return n < countBits(v) ? selectBit(v, n) : -1; }
-
 }  // namespace
 
 #include "codec/significance_pass_body.h"
@@ -60,12 +57,13 @@ inline int32_t findZero(uint64_t v, int32_t n) { return n < countBits(v) ? selec
 bool readRunCode(BitReader& reader, RunState& state, int32_t d) { return readRunCodeInline(reader, state, d); }
 
 bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                              int32_t groupSize, int32_t groupWords, int32_t d) {
-    return significancePassBody(reader, run, values, significant, groupSize, groupWords, d);
+                              const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d) {
+    return significancePassBody(reader, run, values, significant, before, zerosBefore, groupWords, d);
 }
 
-void refinementPassPortable(BitReader& reader, int16_t* values, const uint64_t* refinable, int32_t groupWords,
+void refinementPassPortable(BitReader& source, int16_t* values, const uint64_t* refinable, int32_t groupWords,
                             int32_t d) {
+    BitWindow reader(source);
     for (int32_t word = 0; word < groupWords; ++word) {
         uint64_t bits = refinable[word];
         while (bits != 0) {
@@ -73,10 +71,11 @@ void refinementPassPortable(BitReader& reader, int16_t* values, const uint64_t* 
             bits &= bits - 1;
             const int32_t x = values[index];
             const int32_t sign = x >> 31;
-            const int32_t bit = int32_t(reader.readBit());
+            const int32_t bit = int32_t(reader.readBits(1));
             values[index] = int16_t(x + (((d ^ sign) - sign) & -bit));
         }
     }
+    reader.close();
 }
 
 bool significancePassFastAvailable() {

@@ -14,14 +14,17 @@ struct RunState {
 // Reads one run code into the state; false for a code beyond 24 bits.
 bool readRunCode(BitReader& reader, RunState& state, int32_t d);
 
-// The significance pass over a group in visiting order: values and the
-// bitmap of nonzero values (bits past groupSize set). Returns false for an
+// The significance pass over a group in visiting order. values: the group's
+// coefficients; significant: one bit per coefficient, set for the nonzero
+// ones and for the padding past the group, updated as the pass places values;
+// before: the same bits as the pass starts, without the padding; zerosBefore:
+// room for groupWords counts. Returns false for an
 // impossible run code. The second version uses the processor's bit
 // instructions and may only be called when significancePassFastAvailable().
 bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                              int32_t groupSize, int32_t groupWords, int32_t d);
+                              const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
 bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                          int32_t groupSize, int32_t groupWords, int32_t d);
+                          const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
 bool significancePassFastAvailable();
 
 // The refinement pass: one bit for each coefficient marked in refinable (those

@@ -1,8 +1,10 @@
 // The body of the significance pass, compiled once for any processor and once
 // with its bit instructions (significance_pass_fast.cpp). The including file
-// defines countBits and findZero in an unnamed namespace first; everything
+// defines countBits and selectBit in an unnamed namespace first; everything
 // here stays local to it, so the two compilations never mix.
 #pragma once
+
+#include <emmintrin.h>
 
 #include "codec/significance_pass.h"
 
@@ -11,7 +13,8 @@ namespace {
 // Reads one run code. Both kinds are decoded without a branch on the flag
 // bit, which is as good as random. f = 0: 2^k coefficients stay zero, k + 1.
 // f = 1: the next k + 1 bits hold the run (upper k bits) and the sign, k - 1.
-inline __attribute__((always_inline)) bool readRunCodeInline(BitReader& reader, RunState& state, int32_t d) {
+template <typename Bits>
+inline __attribute__((always_inline)) bool readRunCodeInline(Bits& reader, RunState& state, int32_t d) {
     const int32_t k = state.riceParameter;
     const uint64_t bits = reader.peek25();
     const int32_t f = int32_t(bits >> 63);
@@ -34,74 +37,132 @@ inline __attribute__((always_inline)) bool readRunCodeInline(BitReader& reader, 
 // they are taken together, as one run ending in a pending 0, as far as they
 // fit into the remaining zero coefficients. The first code that does not fit
 // is still read, as it would be alone, and its run then outlasts the pass.
-inline __attribute__((always_inline)) bool readCodesAfterPlacement(BitReader& reader, RunState& state, int32_t d,
+// Both kinds of code are worked out and one is chosen, without a branch on
+// the flag bit.
+template <typename Bits>
+inline __attribute__((always_inline)) bool readCodesAfterPlacement(Bits& reader, RunState& state, int32_t d,
                                                                    int32_t remaining) {
-    const uint64_t bits = reader.peek25();
-    if ((bits >> 63) != 0) return readRunCodeInline(reader, state, d);
     const int32_t k = state.riceParameter;
-    if (k > 30) return false;
-    // The zero codes in sight (at least 25 bits are), each with k at most 30.
-    int32_t codes = bits == 0 ? 25 : __builtin_clzll(bits);
-    if (codes > 25) codes = 25;
+    // Beyond 23 only the rare, checked path of a single code is safe.
+    if (k > 23) return readRunCodeInline(reader, state, d);
+    const uint64_t bits = reader.peek25();
+    const bool one = (bits >> 63) != 0;
+
+    // f = 1: k run bits and a sign bit follow.
+    const uint32_t v = uint32_t((bits << 1) >> (63 - k));
+    const int32_t sign = -int32_t(v & 1);
+    const int32_t oneRun = int32_t(v >> 1);
+    const int32_t onePending = (d ^ sign) - sign;
+    const int32_t oneK = k - (k > 0);
+
+    // f = 0: the zero codes in sight (at least 25 bits are), each with k at
+    // most 30; m codes cover 2^k (2^m - 1) coefficients. How many fit?
+    int32_t codes = __builtin_clzll(bits | (uint64_t(1) << 38));
     if (codes > 31 - k) codes = 31 - k;
-    // m codes cover 2^k (2^m - 1) coefficients; how many fit?
     const int32_t fitting = 63 - __builtin_clzll(uint64_t(int64_t(remaining) >> k) + 1);
     const int32_t taken = fitting >= codes ? codes : fitting + 1;
     const int64_t covered = ((int64_t(1) << taken) - 1) << k;
-    state.pendingValue = 0;
-    state.zeroRun = covered - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(covered - 1);
-    state.riceParameter = k + taken;
-    reader.skip(taken);
+    const int32_t zeroRun = covered - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(covered - 1);
+
+    // Chosen by masks: a conditional here becomes a branch, mispredicted a
+    // third of the time.
+    const int32_t isOne = -int32_t(one);
+    state.pendingValue = onePending & isOne;
+    state.zeroRun = (oneRun & isOne) | (zeroRun & ~isOne);
+    state.riceParameter = (oneK & isOne) | ((k + taken) & ~isOne);
+    reader.skip(((k + 2) & isOne) | (taken & ~isOne));
     return true;
 }
 
-// The significance pass over a group in visiting order. The word of the
-// bitmap being worked on stays in a register (written back when the pass
-// moves on); the restrict qualifiers tell the compiler that the bitmap and
-// values do not overlap the bit reader, which then stays in registers too.
-inline __attribute__((always_inline)) bool significancePassBody(BitReader& reader, RunState& run,
-                                                                int16_t* __restrict values,
-                                                                uint64_t* __restrict significant, int32_t groupSize,
-                                                                int32_t groupWords, int32_t d) {
-    (void)groupSize;  // positions past the group are marked significant, so no run ends there
-    RunState state = run;
-    // Zero coefficients not yet visited; a run that reaches past them ends the pass.
-    int32_t remaining = 0;
-    for (int32_t w = 0; w < groupWords; ++w) remaining += countBits(~significant[w]);
-    int32_t word = 0;
-    uint64_t bits = significant[0];
-    int32_t offset = 0;  // first position of the word not yet visited
-    bool ok = true;
-    while (state.zeroRun < remaining) {
-        // Find the zero coefficient that ends the current run: skip zeroRun
-        // zero coefficients, a word of the bitmap at a time.
-        uint64_t zeros = ~bits & (~uint64_t(0) << offset);
-        int32_t skip = state.zeroRun;
-        int32_t bit = findZero(zeros, skip);
-        while (bit < 0) {
-            skip -= countBits(zeros);
-            significant[word] = bits;
-            bits = significant[++word];
-            zeros = ~bits;
-            bit = findZero(zeros, skip);
-        }
-        remaining -= state.zeroRun + 1;
-        // A pending 0 leaves the coefficient as it was: zero and not significant.
-        values[word * 64 + bit] = int16_t(state.pendingValue);
-        bits |= uint64_t(state.pendingValue != 0) << bit;
-        if (!readCodesAfterPlacement(reader, state, d, remaining)) {
-            ok = false;
-            break;
-        }
-        offset = bit + 1;
-        if (offset == 64) {
-            significant[word] = bits;
-            if (++word == groupWords) break;  // nothing remains
-            bits = significant[word];
-            offset = 0;
-        }
+// Finds the word that holds the zero coefficient with a given number: the
+// last word with at most that many zeros before it. For any number of words;
+// the numbers only grow within a pass, so the search goes on from the last.
+class WordsByScan {
+public:
+    WordsByScan(const int32_t* zerosBefore, int32_t words) : zerosBefore_(zerosBefore), words_(words), word_(0) {}
+    int32_t find(int32_t number) {
+        while (word_ + 1 < words_ && zerosBefore_[word_ + 1] <= number) ++word_;
+        return word_;
     }
-    if (word < groupWords) significant[word] = bits;
+
+private:
+    const int32_t* zerosBefore_;
+    int32_t words_;
+    int32_t word_;
+};
+
+// The same for groups of at most 32 words (2048 coefficients, as in the
+// show's pictures): every count is compared at once, in 16-bit lanes, and
+// the word found without a branch that could be mispredicted.
+class WordsByCount {
+public:
+    static const int32_t kMaxWords = 32;
+
+    WordsByCount(const int32_t* zerosBefore, int32_t words) {
+        alignas(16) int16_t counts[kMaxWords];
+        for (int32_t w = 0; w < kMaxWords; ++w) counts[w] = w < words ? int16_t(zerosBefore[w]) : int16_t(0x7FFF);
+        for (int32_t i = 0; i < 4; ++i) counts_[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(counts) + i);
+    }
+    int32_t find(int32_t number) {
+        const __m128i n = _mm_set1_epi16(int16_t(number));
+        const uint32_t low = uint32_t(_mm_movemask_epi8(
+            _mm_packs_epi16(_mm_cmpgt_epi16(counts_[0], n), _mm_cmpgt_epi16(counts_[1], n))));
+        const uint32_t high = uint32_t(_mm_movemask_epi8(
+            _mm_packs_epi16(_mm_cmpgt_epi16(counts_[2], n), _mm_cmpgt_epi16(counts_[3], n))));
+        // Bit w is set for the words with more than `number` zeros before
+        // them; word 0 has none before it.
+        const uint64_t above = uint64_t(low | (high << 16)) | (uint64_t(1) << 32);
+        return int32_t(__builtin_ctzll(above)) - 1;
+    }
+
+private:
+    __m128i counts_[4];
+};
+
+// Places the pending values of a pass's runs; see significancePassBody.
+template <typename Words>
+inline __attribute__((always_inline)) bool placeRuns(BitWindow& reader, RunState& state, Words words,
+                                                     int16_t* __restrict values, uint64_t* __restrict significant,
+                                                     const uint64_t* __restrict before,
+                                                     const int32_t* __restrict zerosBefore, int32_t total,
+                                                     int32_t d) {
+    for (int32_t number = state.zeroRun; number < total; number += state.zeroRun + 1) {
+        const int32_t w = words.find(number);
+        const int32_t bit = selectBit(~before[w], number - zerosBefore[w]);
+        values[w * 64 + bit] = int16_t(state.pendingValue);
+        significant[w] |= uint64_t(state.pendingValue != 0) << bit;
+        if (!readCodesAfterPlacement(reader, state, d, total - number - 1)) return false;
+    }
+    return true;
+}
+
+// The significance pass over a group in visiting order. The coefficients
+// that are zero when the pass starts are numbered in visiting order; each run
+// code moves this number on by its run and one, and the coefficient it names
+// takes the pending value. Only the number and the reader carry from one code
+// to the next, so finding the coefficient (its word from the words' counts of
+// zeros, then the bit within the word) never holds up the next code.
+inline __attribute__((always_inline)) bool significancePassBody(BitReader& source, RunState& run,
+                                                                int16_t* __restrict values,
+                                                                uint64_t* __restrict significant,
+                                                                const uint64_t* __restrict before,
+                                                                int32_t* __restrict zerosBefore,
+                                                                int32_t groupWords, int32_t d) {
+    // Zeros in the words before each word; the padding past the group is
+    // marked significant and so not counted.
+    int32_t total = 0;
+    for (int32_t w = 0; w < groupWords; ++w) {
+        zerosBefore[w] = total;
+        total += countBits(~significant[w]);
+    }
+    BitWindow reader(source);
+    RunState state = run;
+    const bool ok = groupWords <= WordsByCount::kMaxWords
+                        ? placeRuns(reader, state, WordsByCount(zerosBefore, groupWords), values, significant, before,
+                                    zerosBefore, total, d)
+                        : placeRuns(reader, state, WordsByScan(zerosBefore, groupWords), values, significant, before,
+                                    zerosBefore, total, d);
+    reader.close();
     run = state;
     return ok;
 }

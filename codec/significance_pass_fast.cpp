@@ -8,13 +8,8 @@ namespace {
 
 inline int32_t countBits(uint64_t v) { return int32_t(_mm_popcnt_u64(v)); }
 
-// Position of set bit number n (0-based) of v, or -1 when v has no more than
-// n set bits: pdep leaves nothing then, and no count is needed on the way.
-inline int32_t findZero(uint64_t v, int32_t n) {
-    if (n >= 64) return -1;
-    const uint64_t placed = _pdep_u64(uint64_t(1) << n, v);
-    return placed != 0 ? int32_t(_tzcnt_u64(placed)) : -1;
-}
+// Position of set bit number n (0-based) of v, which has more than n set bits.
+inline int32_t selectBit(uint64_t v, int32_t n) { return int32_t(_tzcnt_u64(_pdep_u64(uint64_t(1) << n, v))); }
 
 struct ReverseTable {
     uint8_t bits[256];
@@ -44,8 +39,9 @@ inline uint32_t reverse32(uint32_t v) {
 
 // Up to 24 refinement bits are read at once and deposited onto the positions
 // they belong to; only the coefficients whose bit is 1 are then visited.
-void refinementPassFast(BitReader& reader, int16_t* values, const uint64_t* refinable, int32_t groupWords,
+void refinementPassFast(BitReader& source, int16_t* values, const uint64_t* refinable, int32_t groupWords,
                         int32_t d) {
+    BitWindow reader(source);
     for (int32_t word = 0; word < groupWords; ++word) {
         uint64_t bits = refinable[word];
         while (bits != 0) {
@@ -68,9 +64,10 @@ void refinementPassFast(BitReader& reader, int16_t* values, const uint64_t* refi
             bits &= ~chunk;
         }
     }
+    reader.close();
 }
 
 bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                          int32_t groupSize, int32_t groupWords, int32_t d) {
-    return significancePassBody(reader, run, values, significant, groupSize, groupWords, d);
+                          const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d) {
+    return significancePassBody(reader, run, values, significant, before, zerosBefore, groupWords, d);
 }

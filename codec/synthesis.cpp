@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include "codec/plane_layout.h"
 #include "codec/synthesis_constants.h"
 #include "codec/synthesis_lanes.h"
 #include "lib/heap.h"
@@ -96,19 +97,45 @@ void synthesizeLine(int16_t* x, int32_t n, float* scratch) {
     }
 }
 
-void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height) {
+namespace {
+
+// Stage A on a plane whose value at block row by and block column bx, the
+// block's first value, lies at by * blockRowStep + bx * blockColumnStep.
+void synthesizeRegionAveragesAt(int16_t* plane, int32_t width, int32_t height, size_t blockRowStep,
+                                size_t blockColumnStep) {
     for (int32_t ry = 0; ry < height / 64; ++ry) {
         for (int32_t rx = 0; rx < width / 64; ++rx) {
-            int16_t* region = plane + size_t(ry) * 64 * size_t(width) + size_t(rx) * 64;
+            int16_t* region = plane + size_t(ry) * 8 * blockRowStep + size_t(rx) * 8 * blockColumnStep;
             float m[64];
             for (int32_t r = 0; r < 8; ++r)
-                for (int32_t c = 0; c < 8; ++c) m[8 * r + c] = f(2.0 * region[size_t(8 * r) * width + 8 * c]);
+                for (int32_t c = 0; c < 8; ++c) m[8 * r + c] = f(2.0 * region[r * blockRowStep + c * blockColumnStep]);
             for (int32_t c = 0; c < 8; ++c) idct8(m + c, 8);
             for (int32_t r = 0; r < 8; ++r) idct8(m + 8 * r, 1);
             for (int32_t r = 0; r < 8; ++r)
-                for (int32_t c = 0; c < 8; ++c) region[size_t(8 * r) * width + 8 * c] = planeValueOf(m[8 * r + c]);
+                for (int32_t c = 0; c < 8; ++c)
+                    region[r * blockRowStep + c * blockColumnStep] = planeValueOf(m[8 * r + c]);
         }
     }
+}
+
+}  // namespace
+
+void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height) {
+    synthesizeRegionAveragesAt(plane, width, height, size_t(width) * 8, 8);
+}
+
+bool synthesizeStrips(int16_t* strips, int16_t* bands, int32_t width, int32_t height) {
+    return synthesizeStripsWith(strips, bands, width, height, LanePath::automatic);
+}
+
+bool synthesizeStripsWith(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LanePath path) {
+    LaneScratch scratch;
+    if (!scratch.allocate(width > height ? width : height)) return false;
+    synthesizeRegionAveragesAt(strips, width, height, 64, size_t(height) * 8);
+    synthesizeInterleavedLines(strips, width / 8, height, scratch, path);
+    bandsFromStrips(strips, bands, width, height);
+    synthesizeInterleavedLines(bands, height / 8, width, scratch, path);
+    return true;
 }
 
 bool synthesizePlane(int16_t* plane, int32_t width, int32_t height) {
@@ -116,12 +143,13 @@ bool synthesizePlane(int16_t* plane, int32_t width, int32_t height) {
 }
 
 bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path) {
-    int32_t longest = width > height ? width : height;
-    LaneScratch scratch;
-    if (!scratch.allocate(longest)) return false;
-    synthesizeRegionAverages(plane, width, height);
-    synthesizeColumns(plane, width, height, scratch, path);
-    synthesizeRows(plane, width, height, scratch, path);
-    scratch.release();
-    return true;
+    const size_t count = size_t(width) * size_t(height);
+    int16_t* strips = static_cast<int16_t*>(heapAlloc(count * 2 * sizeof(int16_t)));
+    if (strips == nullptr) return false;
+    int16_t* bands = strips + count;
+    stripsFromRows(plane, strips, width, height);
+    const bool done = synthesizeStripsWith(strips, bands, width, height, path);
+    if (done) rowsFromBands(bands, plane, width, height);
+    heapFree(strips);
+    return done;
 }

@@ -10,17 +10,25 @@ void idct8(float* values, int32_t stride);
 // at least 8). scratch holds at least n + 4 floats.
 void synthesizeLine(int16_t* line, int32_t n, float* scratch);
 
-// Stage A alone: rebuilds the block averages of every 64 x 64 region.
+// Stage A alone on a row-major plane: rebuilds the block averages of every
+// 64 x 64 region.
 void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height);
 
-// The whole synthesis of a width x height plane in block layout: region
-// averages, then every column, then every row. Returns false when the scratch
-// memory cannot be allocated (the plane is then unchanged).
+// The whole synthesis of a width x height plane in block layout, row-major:
+// region averages, then every column, then every row. Returns false when the
+// scratch memory cannot be allocated (the plane is then unchanged).
 bool synthesizePlane(int16_t* plane, int32_t width, int32_t height);
 
 // The same with a chosen register path (tests compare them).
 enum class LanePath;
 bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path);
+
+// The same on a plane given in strips (plane_layout.h), as the decoder holds
+// it: stages A and B run in place, the plane is then rearranged into bands in
+// `bands` for stage C, and the samples are left there, in bands. Returns
+// false when the scratch memory cannot be allocated.
+bool synthesizeStrips(int16_t* strips, int16_t* bands, int32_t width, int32_t height);
+bool synthesizeStripsWith(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LanePath path);
 
 // A float converted back to a plane value: nearest integer, ties to even, as a
 // 32-bit integer, of which the low 16 bits are kept.

@@ -5,10 +5,7 @@
 
 #include <emmintrin.h>
 
-#include <cstring>
-
 #include "codec/synthesis_constants.h"
-#include "codec/transpose.h"
 #include "lib/heap.h"
 
 using namespace synthesis;
@@ -210,13 +207,9 @@ bool avx512Available() {
 
 bool LaneScratch::allocate(int32_t longestLine) {
     release();
-    size_t lineBytes = (size_t(longestLine) + 4) * 8 * sizeof(float);
-    size_t rowBytes = size_t(longestLine) * kStripWidth * sizeof(int16_t);
-    block = heapAlloc(lineBytes + rowBytes + 128);
+    block = heapAlloc((size_t(longestLine) + 4) * 8 * sizeof(float) + 64);
     if (block == nullptr) return false;
-    uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63);
-    lines = reinterpret_cast<float*>(start);
-    rows = reinterpret_cast<int16_t*>(start + ((lineBytes + 63) & ~size_t(63)));
+    lines = reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(block) + 63) & ~uintptr_t(63));
     return true;
 }
 
@@ -224,47 +217,14 @@ void LaneScratch::release() {
     heapFree(block);
     block = nullptr;
     lines = nullptr;
-    rows = nullptr;
 }
 
-void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch, LanePath path) {
+void synthesizeInterleavedLines(int16_t* values, int32_t groups, int32_t length, LaneScratch& scratch,
+                                LanePath path) {
     const Lanes lanes = lanesFor(path);
     __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
-    // Strips of 32 columns, one cache line per row, are copied out of the
-    // plane first: walking a column of the plane itself would step by the
-    // plane's width and keep hitting the same few cache sets.
-    int16_t* strip = scratch.rows;
-    for (int32_t c = 0; c < width; c += kStripWidth) {
-        for (int32_t r = 0; r < height; ++r)
-            std::memcpy(strip + size_t(r) * kStripWidth, plane + size_t(r) * width + c, kStripWidth * sizeof(int16_t));
-        for (int32_t l = 0; l < kStripWidth; l += lanes.count) lanes.function(strip + l, kStripWidth, height, lines);
-        for (int32_t r = 0; r < height; ++r)
-            std::memcpy(plane + size_t(r) * width + c, strip + size_t(r) * kStripWidth, kStripWidth * sizeof(int16_t));
-    }
-}
-
-void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch, LanePath path) {
-    const Lanes lanes = lanesFor(path);
-    __m128* lines = reinterpret_cast<__m128*>(scratch.lines);
-    int16_t* rows = scratch.rows;
-    for (int32_t r = 0; r < height; r += 8) {
-        int16_t* top = plane + size_t(r) * size_t(width);
-        for (int32_t i = 0; i < width; i += 8) {
-            __m128i block[8];
-            for (int32_t l = 0; l < 8; ++l)
-                block[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + size_t(l) * width + i));
-            transpose8x8(block);
-            for (int32_t j = 0; j < 8; ++j)
-                _mm_store_si128(reinterpret_cast<__m128i*>(rows + size_t(i + j) * 8), block[j]);
-        }
-        for (int32_t l = 0; l < 8; l += lanes.count) lanes.function(rows + l, 8, width, lines);
-        for (int32_t i = 0; i < width; i += 8) {
-            __m128i block[8];
-            for (int32_t j = 0; j < 8; ++j)
-                block[j] = _mm_load_si128(reinterpret_cast<const __m128i*>(rows + size_t(i + j) * 8));
-            transpose8x8(block);
-            for (int32_t l = 0; l < 8; ++l)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(top + size_t(l) * width + i), block[l]);
-        }
+    for (int32_t group = 0; group < groups; ++group) {
+        int16_t* first = values + size_t(group) * size_t(length) * 8;
+        for (int32_t l = 0; l < 8; l += lanes.count) lanes.function(first + l, 8, length, lines);
     }
 }

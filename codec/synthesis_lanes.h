@@ -3,20 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 
-// Columns are synthesised in strips of this many, rows in groups of eight.
-const int32_t kStripWidth = 32;
-
-// Scratch memory of the lane-parallel synthesis: one line of four-lane floats
-// and a buffer for a strip of columns or a transposed group of rows.
+// Scratch memory of the lane-parallel synthesis: one line of eight-lane floats.
 struct LaneScratch {
-    LaneScratch() : block(nullptr), lines(nullptr), rows(nullptr) {}
+    LaneScratch() : block(nullptr), lines(nullptr) {}
     ~LaneScratch() { release(); }
     bool allocate(int32_t longestLine);
     void release();
 
     void* block;
-    float* lines;   // (longestLine + 4) x 8 floats, 64-byte aligned
-    int16_t* rows;  // longestLine x kStripWidth values, 16-byte aligned
+    float* lines;  // (longestLine + 4) x 8 floats, 64-byte aligned
 };
 
 // Which registers the lane-parallel synthesis uses; all give the same bits.
@@ -34,11 +29,9 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
 // The eight-lane kernel in 512-bit registers (synthesis_lanes_avx512.cpp).
 void synthesizeLanesAvx512(int16_t* base, size_t stride, int32_t n, float* scratchLine);
 
-// Stage B: every column of the plane through the line synthesis, four columns
-// at a time in the lanes of the vector registers.
-void synthesizeColumns(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch,
-                       LanePath path = LanePath::automatic);
-
-// Stage C: every row, eight rows at a time through a transposition buffer.
-void synthesizeRows(int16_t* plane, int32_t width, int32_t height, LaneScratch& scratch,
-                    LanePath path = LanePath::automatic);
+// The line synthesis of `groups` groups of eight interleaved lines, each line
+// `length` values long: value i of line l of a group lies at 8 i + l, and the
+// groups follow each other. Stage B runs it on a plane in strips (eight
+// columns per group), stage C on a plane in bands (eight rows per group).
+void synthesizeInterleavedLines(int16_t* values, int32_t groups, int32_t length, LaneScratch& scratch,
+                                LanePath path = LanePath::automatic);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "codec/colour.h"
+#include "codec/plane_layout.h"
 
 namespace {
 
@@ -31,36 +32,73 @@ TEST(Colour, ShiftsRoundTowardsMinusInfinity) {
     EXPECT_EQ(pixel(0, 0, -1), (std::vector<uint8_t>{129, 128, 129}));
 }
 
-// The vector path on every extreme and many random values, against one pixel at a time.
-TEST(Colour, VectorPathMatchesPixelPath) {
+// Random values for n pixels, the first ones every combination of extremes.
+struct Planes {
+    std::vector<int16_t> l, o, g;
+};
+
+Planes extremesThenRandom(int count) {
     std::mt19937 random(3);
     std::uniform_int_distribution<int> any(-32768, 32767);
     std::uniform_int_distribution<int> near(-700, 700);
-    const int count = 4096 + 12;
-    std::vector<int16_t> l(count), o(count), g(count);
+    Planes planes{std::vector<int16_t>(count), std::vector<int16_t>(count), std::vector<int16_t>(count)};
     for (int i = 0; i < count; ++i) {
         auto& pick = (i % 3 == 0) ? any : near;
-        l[i] = int16_t(pick(random));
-        o[i] = int16_t(pick(random));
-        g[i] = int16_t(pick(random));
+        planes.l[i] = int16_t(pick(random));
+        planes.o[i] = int16_t(pick(random));
+        planes.g[i] = int16_t(pick(random));
     }
     const int16_t extremes[] = {-32768, 32767, -1, 0, 1, 511, -512};
     int i = 0;
     for (int16_t a : extremes)
         for (int16_t b : extremes)
             for (int16_t c : extremes) {
-                l[i] = a;
-                o[i] = b;
-                g[i] = c;
+                if (i == count) return planes;
+                planes.l[i] = a;
+                planes.o[i] = b;
+                planes.g[i] = c;
                 ++i;
             }
-    std::vector<uint8_t> fast(size_t(count) * 3 + 1, 0xEE);
-    convertToBgr(l.data(), o.data(), g.data(), count, fast.data());
-    EXPECT_EQ(fast.back(), 0xEE) << "wrote past the last pixel";
-    for (int p = 0; p < count; ++p) {
-        auto expected = pixel(l[p], o[p], g[p]);
-        ASSERT_EQ(fast[size_t(p) * 3], expected[0]) << "pixel " << p;
-        ASSERT_EQ(fast[size_t(p) * 3 + 1], expected[1]) << "pixel " << p;
-        ASSERT_EQ(fast[size_t(p) * 3 + 2], expected[2]) << "pixel " << p;
+    return planes;
+}
+
+// The vector path on every extreme and many random values, against one pixel
+// at a time; counts that end on a whole step of eight pixels and within one.
+TEST(Colour, VectorPathMatchesPixelPath) {
+    for (int count : {4096 + 12, 4096, 8}) {
+        const Planes planes = extremesThenRandom(count);
+        std::vector<uint8_t> fast(size_t(count) * 3 + 1, 0xEE);
+        convertToBgr(planes.l.data(), planes.o.data(), planes.g.data(), count, fast.data());
+        EXPECT_EQ(fast.back(), 0xEE) << "wrote past the last pixel, count " << count;
+        for (int p = 0; p < count; ++p) {
+            auto expected = pixel(planes.l[p], planes.o[p], planes.g[p]);
+            ASSERT_EQ(fast[size_t(p) * 3], expected[0]) << "pixel " << p << " of " << count;
+            ASSERT_EQ(fast[size_t(p) * 3 + 1], expected[1]) << "pixel " << p << " of " << count;
+            ASSERT_EQ(fast[size_t(p) * 3 + 2], expected[2]) << "pixel " << p << " of " << count;
+        }
+    }
+}
+
+// Planes in bands give the pixels row by row, each from the values at its
+// own row and column, and nothing is written past the picture.
+TEST(Colour, BandsGiveRowsOfPixels) {
+    const int width = 40, height = 24;
+    const Planes values = extremesThenRandom(width * height);  // row-major
+    Planes bands{std::vector<int16_t>(values.l.size()), std::vector<int16_t>(values.o.size()),
+                 std::vector<int16_t>(values.g.size())};
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column) {
+            const size_t from = size_t(row) * width + column, to = bandIndex(row, column, width);
+            bands.l[to] = values.l[from];
+            bands.o[to] = values.o[from];
+            bands.g[to] = values.g[from];
+        }
+    std::vector<uint8_t> bgr(size_t(width) * height * 3 + 1, 0xEE);
+    convertBandsToBgr(bands.l.data(), bands.o.data(), bands.g.data(), width, height, bgr.data());
+    EXPECT_EQ(bgr.back(), 0xEE) << "wrote past the last pixel";
+    for (int p = 0; p < width * height; ++p) {
+        auto expected = pixel(values.l[p], values.o[p], values.g[p]);
+        ASSERT_EQ(std::vector<uint8_t>(bgr.begin() + 3 * p, bgr.begin() + 3 * p + 3), expected)
+            << "row " << p / width << " column " << p % width;
     }
 }
