@@ -284,6 +284,12 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
         uint8_t* copyEnd = out + length;
         if (length + 16 > room) {
             while (out < copyEnd) *out++ = *from++;
+        } else if (length <= 3 && offset < 16) {
+            // Bytes written just now: single-byte moves take them straight
+            // from the pending stores, where a wide load would wait.
+            out[0] = from[0];
+            out[1] = from[1];
+            out[2] = from[2];
         } else if (length <= 8 && length <= offset) {
             // The common short match in one move: its source lies wholly
             // before it, and the bytes moved beyond it are rewritten later.
