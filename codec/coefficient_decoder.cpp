@@ -95,8 +95,8 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
     const int32_t cellHeight = height / 64;
     // The nonzero values are exactly the significant ones (the padding past
     // the group is marked too but never holds a value).
-    int32_t nonzero = 0;
-    for (int32_t w = 0; w < groupWords; ++w) nonzero += __builtin_popcountll(significant[w]);
+    const int32_t nonzero = significancePassFastAvailable() ? countSetBitsFast(significant, groupWords)
+                                                            : countSetBitsPortable(significant, groupWords);
     if (nonzero * 8 <= groupSize) {
         // Sparse: only the nonzero values go into the (cleared) plane, and
         // only they are cleared in the scratch.

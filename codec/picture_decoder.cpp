@@ -3,6 +3,7 @@
 #include "codec/colour.h"
 #include "codec/dequantise.h"
 #include "codec/synthesis.h"
+#include "codec/synthesis_lanes.h"
 #include "lib/heap.h"
 #include "lib/stream.h"
 
@@ -120,16 +121,25 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     reader.attach(nullptr);  // the stream is not touched after this point
 
     // Each plane is dequantised into the spare space, arranged in strips, and
-    // synthesised from there back into its own space, arranged in bands.
+    // its columns synthesised there; it comes back into its own space
+    // arranged in bands. The rows are then synthesised a band at a time, all
+    // three planes, and the band turned into pixels while it is in the cache.
     static const int32_t qualities[3] = {20, 70, 70};
+    LaneScratch scratch;
+    if (!scratch.allocate(w)) return fail(DecodeResult::outOfMemory, picture);
     int16_t* strips = block + planeValues * 3;
     for (int32_t p = 0; p < 3; ++p) {
         dequantiseIntoStrips(planes[p], strips, w, h, qualities[p]);
-        if (!synthesizeStrips(strips, planes[p], w, h)) return fail(DecodeResult::outOfMemory, picture);
+        synthesizeStripColumns(strips, planes[p], w, h, scratch);
     }
 
     if (!picture.resize(w, h)) return fail(DecodeResult::outOfMemory, picture);
-    convertBandsToBgr(planes[0], planes[1], planes[2], w, h, picture.pixels);
+    for (int32_t band = 0; band < h / 8; ++band) {
+        for (int16_t* plane : planes) synthesizeBandRows(plane, band, 1, w, scratch);
+        const size_t first = size_t(band) * size_t(w) * 8;
+        convertBandsToBgr(planes[0] + first, planes[1] + first, planes[2] + first, w, 8,
+                          picture.pixels + first * 3);
+    }
     releasePlanes();
     return truncated ? DecodeResult::truncated : DecodeResult::decoded;
 }

@@ -78,6 +78,12 @@ void refinementPassPortable(BitReader& source, int16_t* values, const uint64_t* 
     reader.close();
 }
 
+int32_t countSetBitsPortable(const uint64_t* words, int32_t count) {
+    int32_t total = 0;
+    for (int32_t w = 0; w < count; ++w) total += countBits(words[w]);
+    return total;
+}
+
 bool significancePassFastAvailable() {
 #if defined(__x86_64__) || defined(__i386__)
     // Zen 1 and 2 and the older AMD cores run pdep in microcode, far slower

@@ -27,6 +27,10 @@ bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uin
                           const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
 bool significancePassFastAvailable();
 
+// The number of set bits in words[0 .. count - 1]; the same two builds.
+int32_t countSetBitsPortable(const uint64_t* words, int32_t count);
+int32_t countSetBitsFast(const uint64_t* words, int32_t count);
+
 // The refinement pass: one bit for each coefficient marked in refinable (those
 // that were significant before this plane's significance pass), in order; a 1
 // moves the coefficient d further from zero. Same two builds as above.

@@ -55,14 +55,13 @@ inline __attribute__((always_inline)) bool readCodesAfterPlacement(Bits& reader,
     const int32_t onePending = (d ^ sign) - sign;
     const int32_t oneK = k - (k > 0);
 
-    // f = 0: the zero codes in sight (at least 25 bits are), each with k at
-    // most 30; m codes cover 2^k (2^m - 1) coefficients. How many fit?
-    int32_t codes = __builtin_clzll(bits | (uint64_t(1) << 38));
-    if (codes > 31 - k) codes = 31 - k;
-    const int32_t fitting = 63 - __builtin_clzll(uint64_t(int64_t(remaining) >> k) + 1);
+    // f = 0: the zero codes in sight (at least 25 bits are); m codes cover
+    // 2^k (2^m - 1) coefficients. How many fit? As the remaining zeros are
+    // fewer than 2^24, so is the run of the codes taken, with k at most 23.
+    const int32_t codes = __builtin_clzll(bits | (uint64_t(1) << 38));
+    const int32_t fitting = 63 - __builtin_clzll(uint64_t(uint32_t(remaining) >> k) + 1);
     const int32_t taken = fitting >= codes ? codes : fitting + 1;
-    const int64_t covered = ((int64_t(1) << taken) - 1) << k;
-    const int32_t zeroRun = covered - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(covered - 1);
+    const int32_t zeroRun = int32_t(((uint64_t(1) << taken) - 1) << k) - 1;
 
     // Chosen by masks: a conditional here becomes a branch, mispredicted a
     // third of the time.

@@ -71,3 +71,9 @@ bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uin
                           const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d) {
     return significancePassBody(reader, run, values, significant, before, zerosBefore, groupWords, d);
 }
+
+int32_t countSetBitsFast(const uint64_t* words, int32_t count) {
+    int32_t total = 0;
+    for (int32_t w = 0; w < count; ++w) total += countBits(words[w]);
+    return total;
+}

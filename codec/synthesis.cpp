@@ -124,18 +124,16 @@ void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height) {
     synthesizeRegionAveragesAt(plane, width, height, size_t(width) * 8, 8);
 }
 
-bool synthesizeStrips(int16_t* strips, int16_t* bands, int32_t width, int32_t height) {
-    return synthesizeStripsWith(strips, bands, width, height, LanePath::automatic);
-}
-
-bool synthesizeStripsWith(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LanePath path) {
-    LaneScratch scratch;
-    if (!scratch.allocate(width > height ? width : height)) return false;
+void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LaneScratch& scratch,
+                            LanePath path) {
     synthesizeRegionAveragesAt(strips, width, height, 64, size_t(height) * 8);
     synthesizeInterleavedLines(strips, width / 8, height, scratch, path);
     bandsFromStrips(strips, bands, width, height);
-    synthesizeInterleavedLines(bands, height / 8, width, scratch, path);
-    return true;
+}
+
+void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,
+                        LanePath path) {
+    synthesizeInterleavedLines(bands + size_t(firstBand) * size_t(width) * 8, bandCount, width, scratch, path);
 }
 
 bool synthesizePlane(int16_t* plane, int32_t width, int32_t height) {
@@ -144,12 +142,17 @@ bool synthesizePlane(int16_t* plane, int32_t width, int32_t height) {
 
 bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path) {
     const size_t count = size_t(width) * size_t(height);
+    LaneScratch scratch;
     int16_t* strips = static_cast<int16_t*>(heapAlloc(count * 2 * sizeof(int16_t)));
-    if (strips == nullptr) return false;
+    if (strips == nullptr || !scratch.allocate(width > height ? width : height)) {
+        heapFree(strips);
+        return false;
+    }
     int16_t* bands = strips + count;
     stripsFromRows(plane, strips, width, height);
-    const bool done = synthesizeStripsWith(strips, bands, width, height, path);
-    if (done) rowsFromBands(bands, plane, width, height);
+    synthesizeStripColumns(strips, bands, width, height, scratch, path);
+    synthesizeBandRows(bands, 0, height / 8, width, scratch, path);
+    rowsFromBands(bands, plane, width, height);
     heapFree(strips);
-    return done;
+    return true;
 }

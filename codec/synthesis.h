@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "codec/synthesis_lanes.h"
+
 // The 8-point synthesis DCT (DCT-III) in place on values[0], values[stride],
 // ..., values[7 * stride], with the rounding points of the picture format.
 void idct8(float* values, int32_t stride);
@@ -20,15 +22,18 @@ void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height);
 bool synthesizePlane(int16_t* plane, int32_t width, int32_t height);
 
 // The same with a chosen register path (tests compare them).
-enum class LanePath;
 bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path);
 
-// The same on a plane given in strips (plane_layout.h), as the decoder holds
-// it: stages A and B run in place, the plane is then rearranged into bands in
-// `bands` for stage C, and the samples are left there, in bands. Returns
-// false when the scratch memory cannot be allocated.
-bool synthesizeStrips(int16_t* strips, int16_t* bands, int32_t width, int32_t height);
-bool synthesizeStripsWith(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LanePath path);
+// The synthesis as the decoder runs it, on a plane given in strips
+// (plane_layout.h). First stages A and B run in place and the plane is
+// rearranged into bands in `bands`; then stage C runs on the bands, in any
+// order and as many at a time as the caller likes, so that each band can be
+// used while it is still in the cache. The scratch is allocated for the
+// longer side of the plane.
+void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LaneScratch& scratch,
+                            LanePath path = LanePath::automatic);
+void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,
+                        LanePath path = LanePath::automatic);
 
 // A float converted back to a plane value: nearest integer, ties to even, as a
 // 32-bit integer, of which the low 16 bits are kept.
