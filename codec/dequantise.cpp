@@ -42,76 +42,75 @@ inline __m128i reconstructLanes(__m128i x, __m128i step, __m128i half) {
     return _mm_sub_epi16(_mm_add_epi16(product, up), down);
 }
 
-// Dequantises into a plane whose row v of block (bx, by) starts at
-// by * blockRowStep + v * rowStep + bx * blockColumnStep.
-void dequantiseAt(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality,
-                  size_t blockRowStep, size_t rowStep, size_t blockColumnStep) {
-    int32_t steps[64];
-    for (int32_t i = 0; i < 64; ++i) steps[i] = quantiserStep(i % 8, i / 8, quality);
+}  // namespace
+
+PlaneDequantiser::PlaneDequantiser(int32_t width, int32_t height, int32_t quality) : width_(width), height_(height) {
     // Offsets into the coded plane: of the subband of each block coefficient,
     // and of the area of each second-level coefficient.
-    size_t subbandOffset[64];
-    size_t areaOffset[64];
     for (int32_t i = 0; i < 64; ++i) {
         Subband sb = subbandOfIndex(i);
-        subbandOffset[i] = size_t(sb.row) * (height / 8) * size_t(width) + size_t(sb.column) * (width / 8);
-        areaOffset[i] = size_t(sb.row) * (height / 64) * size_t(width) + size_t(sb.column) * (width / 64);
+        subbandOffset_[i] = size_t(sb.row) * (height / 8) * size_t(width) + size_t(sb.column) * (width / 8);
+        areaOffset_[i] = size_t(sb.row) * (height / 64) * size_t(width) + size_t(sb.column) * (width / 64);
     }
-
     // The steps as vectors; the block average (i = 0) takes the second-level step q.
-    __m128i step[64], half[64];
     for (int32_t i = 0; i < 64; ++i) {
-        const int32_t t = i == 0 ? quality : steps[i];
-        step[i] = _mm_set1_epi16(int16_t(t));
-        half[i] = _mm_set1_epi16(int16_t(t >> 1));
+        const int32_t t = i == 0 ? quality : quantiserStep(i % 8, i / 8, quality);
+        step_[i] = _mm_set1_epi16(int16_t(t));
+        half_[i] = _mm_set1_epi16(int16_t(t >> 1));
     }
+}
 
+void PlaneDequantiser::intoRows(const int16_t* coded, int16_t* blocks) const {
+    dequantiseAt(coded, blocks, size_t(width_) * 8, size_t(width_), 8, 0, width_ / 8);
+}
+
+void PlaneDequantiser::intoStrips(const int16_t* coded, int16_t* strips, int32_t firstBlockColumn,
+                                  int32_t endBlockColumn) const {
+    dequantiseAt(coded, strips, 64, 8, size_t(height_) * 8, firstBlockColumn, endBlockColumn);
+}
+
+void PlaneDequantiser::dequantiseAt(const int16_t* coded, int16_t* blocks, size_t blockRowStep, size_t rowStep,
+                                    size_t blockColumnStep, int32_t firstBlockColumn, int32_t endBlockColumn) const {
     // Eight neighbouring blocks at a time (one region's row of blocks): for each
     // block row v, the eight coefficients u of the eight blocks come from eight
     // subband rows and are transposed into the blocks' rows. The blocks are
     // visited down each column of regions, so that a plane in strips is
     // written in eight sequential runs.
-    const int32_t blockColumns = width / 8;
-    for (int32_t first = 0; first < blockColumns; first += 32) {
-      const int32_t end = first + 32 < blockColumns ? first + 32 : blockColumns;
-      for (int32_t by = 0; by < height / 8; ++by) {
-        for (int32_t bx = first; bx < end; bx += 8) {
-            const int16_t* codedRow = coded + size_t(by) * size_t(width) + size_t(bx);
-            const int16_t* averageRow = coded + size_t(by / 8) * size_t(width) + size_t(bx / 8);
-            int16_t* out = blocks + size_t(by) * blockRowStep + size_t(bx) * blockColumnStep;
-            for (int32_t v = 0; v < 8; ++v) {
-                __m128i lanes[8];
-                for (int32_t u = 0; u < 8; ++u) {
-                    const int32_t i = 8 * v + u;
-                    if (i == 0) {
-                        alignas(16) int16_t averages[8];
-                        for (int32_t c = 0; c < 8; ++c) averages[c] = averageRow[areaOffset[8 * (by % 8) + c]];
-                        lanes[0] = reconstructLanes(_mm_load_si128(reinterpret_cast<const __m128i*>(averages)),
-                                                    step[0], half[0]);
-                    } else {
-                        const int16_t* source = codedRow + subbandOffset[i];
-                        lanes[u] = reconstructLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)),
-                                                    step[i], half[i]);
+    for (int32_t first = firstBlockColumn; first < endBlockColumn; first += 32) {
+        const int32_t end = first + 32 < endBlockColumn ? first + 32 : endBlockColumn;
+        for (int32_t by = 0; by < height_ / 8; ++by) {
+            for (int32_t bx = first; bx < end; bx += 8) {
+                const int16_t* codedRow = coded + size_t(by) * size_t(width_) + size_t(bx);
+                const int16_t* averageRow = coded + size_t(by / 8) * size_t(width_) + size_t(bx / 8);
+                int16_t* out = blocks + size_t(by) * blockRowStep + size_t(bx - firstBlockColumn) * blockColumnStep;
+                for (int32_t v = 0; v < 8; ++v) {
+                    __m128i lanes[8];
+                    for (int32_t u = 0; u < 8; ++u) {
+                        const int32_t i = 8 * v + u;
+                        if (i == 0) {
+                            alignas(16) int16_t averages[8];
+                            for (int32_t c = 0; c < 8; ++c) averages[c] = averageRow[areaOffset_[8 * (by % 8) + c]];
+                            lanes[0] = reconstructLanes(_mm_load_si128(reinterpret_cast<const __m128i*>(averages)),
+                                                        step_[0], half_[0]);
+                        } else {
+                            const int16_t* source = codedRow + subbandOffset_[i];
+                            lanes[u] = reconstructLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)),
+                                                        step_[i], half_[i]);
+                        }
                     }
+                    transpose8x8(lanes);
+                    for (int32_t c = 0; c < 8; ++c)
+                        _mm_storeu_si128(
+                            reinterpret_cast<__m128i*>(out + size_t(v) * rowStep + size_t(c) * blockColumnStep),
+                            lanes[c]);
                 }
-                transpose8x8(lanes);
-                for (int32_t c = 0; c < 8; ++c)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + size_t(v) * rowStep + size_t(c) * blockColumnStep),
-                                     lanes[c]);
             }
         }
-      }
     }
 }
 
-}  // namespace
-
 void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality) {
-    dequantiseAt(coded, blocks, width, height, quality, size_t(width) * 8, size_t(width), 8);
-}
-
-void dequantiseIntoStrips(const int16_t* coded, int16_t* strips, int32_t width, int32_t height, int32_t quality) {
-    dequantiseAt(coded, strips, width, height, quality, 64, 8, size_t(height) * 8);
+    PlaneDequantiser(width, height, quality).intoRows(coded, blocks);
 }
 
 bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t quality) {

@@ -105,11 +105,11 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     if (reader.pastEnd() || !sizeSupported(w, h)) return fail(DecodeResult::refused, picture);
 
     if (!prepareCoefficientDecoding(w, h)) return fail(DecodeResult::outOfMemory, picture);
-    // One block for the three coded planes and a fourth for the plane being
-    // transformed. Few, large, reused blocks keep fresh pages (and their
-    // faults) out of the decode.
+    // One block for the three coded planes, a fourth plane and the strips of
+    // one column of regions. Few, large, reused blocks keep fresh pages (and
+    // their faults) out of the decode.
     const size_t planeValues = size_t(w) * size_t(h);
-    int16_t* block = static_cast<int16_t*>(heapAlloc(planeValues * 4 * sizeof(int16_t)));
+    int16_t* block = static_cast<int16_t*>(heapAlloc((planeValues * 4 + size_t(h) * 64) * sizeof(int16_t)));
     if (block == nullptr) return fail(DecodeResult::outOfMemory, picture);
     planeBlock = block;
     for (int32_t p = 0; p < 3; ++p) planes[p] = block + planeValues * size_t(p);
@@ -120,17 +120,23 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     releaseScratch();
     reader.attach(nullptr);  // the stream is not touched after this point
 
-    // Each plane is dequantised into the spare space, arranged in strips, and
-    // its columns synthesised there; it comes back into its own space
-    // arranged in bands. The rows are then synthesised a band at a time, all
-    // three planes, and the band turned into pixels while it is in the cache.
+    // Each plane is dequantised a column of regions at a time into a strip
+    // buffer and its columns synthesised there, then rearranged into bands in
+    // the free plane space; the space of its coded values is free after that.
     static const int32_t qualities[3] = {20, 70, 70};
     LaneScratch scratch;
     if (!scratch.allocate(w)) return fail(DecodeResult::outOfMemory, picture);
-    int16_t* strips = block + planeValues * 3;
+    int16_t* stripBuffer = block + planeValues * 4;
+    int16_t* freePlane = block + planeValues * 3;
     for (int32_t p = 0; p < 3; ++p) {
-        dequantiseIntoStrips(planes[p], strips, w, h, qualities[p]);
-        synthesizeStripColumns(strips, planes[p], w, h, scratch);
+        const PlaneDequantiser dequantiser(w, h, qualities[p]);
+        for (int32_t strip = 0; strip < w / 8; strip += 8) {
+            dequantiser.intoStrips(planes[p], stripBuffer, strip, strip + 8);
+            synthesizeStripColumns(stripBuffer, freePlane, w, h, strip, strip + 8, scratch);
+        }
+        int16_t* coded = planes[p];
+        planes[p] = freePlane;
+        freePlane = coded;
     }
 
     if (!picture.resize(w, h)) return fail(DecodeResult::outOfMemory, picture);

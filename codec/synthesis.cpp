@@ -99,12 +99,13 @@ void synthesizeLine(int16_t* x, int32_t n, float* scratch) {
 
 namespace {
 
-// Stage A on a plane whose value at block row by and block column bx, the
-// block's first value, lies at by * blockRowStep + bx * blockColumnStep.
-void synthesizeRegionAveragesAt(int16_t* plane, int32_t width, int32_t height, size_t blockRowStep,
-                                size_t blockColumnStep) {
+// Stage A on the first regionColumns columns of regions of a plane whose
+// value at block row by and block column bx, the block's first value, lies
+// at by * blockRowStep + bx * blockColumnStep.
+void synthesizeRegionAveragesAt(int16_t* plane, int32_t height, size_t blockRowStep, size_t blockColumnStep,
+                                int32_t regionColumns) {
     for (int32_t ry = 0; ry < height / 64; ++ry) {
-        for (int32_t rx = 0; rx < width / 64; ++rx) {
+        for (int32_t rx = 0; rx < regionColumns; ++rx) {
             int16_t* region = plane + size_t(ry) * 8 * blockRowStep + size_t(rx) * 8 * blockColumnStep;
             float m[64];
             for (int32_t r = 0; r < 8; ++r)
@@ -121,14 +122,14 @@ void synthesizeRegionAveragesAt(int16_t* plane, int32_t width, int32_t height, s
 }  // namespace
 
 void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height) {
-    synthesizeRegionAveragesAt(plane, width, height, size_t(width) * 8, 8);
+    synthesizeRegionAveragesAt(plane, height, size_t(width) * 8, 8, width / 64);
 }
 
-void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LaneScratch& scratch,
-                            LanePath path) {
-    synthesizeRegionAveragesAt(strips, width, height, 64, size_t(height) * 8);
-    synthesizeInterleavedLines(strips, width / 8, height, scratch, path);
-    bandsFromStrips(strips, bands, width, height);
+void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
+                            int32_t endStrip, LaneScratch& scratch, LanePath path) {
+    synthesizeRegionAveragesAt(strips, height, 64, size_t(height) * 8, (endStrip - firstStrip) / 8);
+    synthesizeInterleavedLines(strips, endStrip - firstStrip, height, scratch, path);
+    bandsFromStrips(strips, bands, width, height, firstStrip, endStrip);
 }
 
 void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,
@@ -150,7 +151,7 @@ bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath
     }
     int16_t* bands = strips + count;
     stripsFromRows(plane, strips, width, height);
-    synthesizeStripColumns(strips, bands, width, height, scratch, path);
+    synthesizeStripColumns(strips, bands, width, height, 0, width / 8, scratch, path);
     synthesizeBandRows(bands, 0, height / 8, width, scratch, path);
     rowsFromBands(bands, plane, width, height);
     heapFree(strips);
