@@ -79,7 +79,8 @@ TEST(PictureDecoder, AllZeroGroupsGiveMiddleGrey) {
 }
 
 TEST(PictureDecoder, SeveralSizes) {
-    const int sizes[][2] = {{64, 64}, {128, 64}, {128, 128}, {192, 128}, {320, 64}, {256, 192}};
+    // 1024 x 1024 has groups of 4096 coefficients, more than one search covers at once.
+    const int sizes[][2] = {{64, 64}, {128, 64}, {128, 128}, {192, 128}, {320, 64}, {256, 192}, {1024, 1024}};
     uint32_t seed = 1;
     for (auto& size : sizes) {
         std::vector<uint8_t> file = randomPicture(uint32_t(size[0]), uint32_t(size[1]), 3000, seed++);
