@@ -201,7 +201,9 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
                 stop = FastStop::Bad;
                 break;
             }
-            *out = near == 0 ? 0 : out[-static_cast<ptrdiff_t>(near)];
+            // Without a branch: near 0 reads the byte about to be written.
+            uint8_t previous = out[-static_cast<ptrdiff_t>(near)];
+            *out = static_cast<uint8_t>(previous & -static_cast<uint32_t>(near != 0));
             out++;
             continue;
         }
@@ -270,7 +272,9 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
                 stop = FastStop::Bad;
                 break;
             }
-            *out = near == 0 ? 0 : out[-static_cast<ptrdiff_t>(near)];
+            // Without a branch: near 0 reads the byte about to be written.
+            uint8_t previous = out[-static_cast<ptrdiff_t>(near)];
+            *out = static_cast<uint8_t>(previous & -static_cast<uint32_t>(near != 0));
             out++;
             continue;
         }
