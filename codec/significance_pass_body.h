@@ -56,8 +56,9 @@ inline __attribute__((always_inline)) bool readCodesAfterPlacement(Bits& reader,
     const int32_t oneK = k - (k > 0);
 
     // f = 0: the zero codes in sight (at least 25 bits are); m codes cover
-    // 2^k (2^m - 1) coefficients. How many fit? As the remaining zeros are
-    // fewer than 2^24, so is the run of the codes taken, with k at most 23.
+    // 2^k (2^m - 1) coefficients. How many fit? The codes taken cover at most
+    // twice the remaining zeros (fewer than 2^18 in a group) and 2^k more,
+    // so their run stays far inside 32 bits.
     const int32_t codes = __builtin_clzll(bits | (uint64_t(1) << 38));
     const int32_t fitting = 63 - __builtin_clzll(uint64_t(uint32_t(remaining) >> k) + 1);
     const int32_t taken = fitting >= codes ? codes : fitting + 1;
