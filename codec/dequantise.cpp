@@ -84,6 +84,21 @@ void PlaneDequantiser::dequantiseAt(const int16_t* coded, int16_t* blocks, size_
                 const int16_t* averageRow = coded + size_t(by / 8) * size_t(width_) + size_t(bx / 8);
                 int16_t* out = blocks + size_t(by) * blockRowStep + size_t(bx - firstBlockColumn) * blockColumnStep;
                 for (int32_t v = 0; v < 8; ++v) {
+                    int16_t* row = out + size_t(v) * rowStep;
+                    if (v > 0) {
+                        // Rows of high frequencies are mostly zero in all eight
+                        // blocks: zeros stay zeros.
+                        __m128i any = _mm_setzero_si128();
+                        for (int32_t u = 0; u < 8; ++u)
+                            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                        codedRow + subbandOffset_[8 * v + u])));
+                        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) {
+                            for (int32_t c = 0; c < 8; ++c)
+                                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + size_t(c) * blockColumnStep),
+                                                 _mm_setzero_si128());
+                            continue;
+                        }
+                    }
                     __m128i lanes[8];
                     for (int32_t u = 0; u < 8; ++u) {
                         const int32_t i = 8 * v + u;
@@ -100,9 +115,7 @@ void PlaneDequantiser::dequantiseAt(const int16_t* coded, int16_t* blocks, size_
                     }
                     transpose8x8(lanes);
                     for (int32_t c = 0; c < 8; ++c)
-                        _mm_storeu_si128(
-                            reinterpret_cast<__m128i*>(out + size_t(v) * rowStep + size_t(c) * blockColumnStep),
-                            lanes[c]);
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + size_t(c) * blockColumnStep), lanes[c]);
                 }
             }
         }
