@@ -288,24 +288,20 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
         uint8_t* copyEnd = out + length;
         if (length + 16 > room) {
             while (out < copyEnd) *out++ = *from++;
-        } else if (length <= 3 && offset < 16) {
-            // Bytes written just now: single-byte moves take them straight
-            // from the pending stores, where a wide load would wait.
-            out[0] = from[0];
-            out[1] = from[1];
-            out[2] = from[2];
-        } else if (length <= 8 && length <= offset) {
-            // The common short match in one move: its source lies wholly
-            // before it, and the bytes moved beyond it are rewritten later.
-            uint64_t chunk;
-            std::memcpy(&chunk, from, 8);
-            std::memcpy(out, &chunk, 8);
         } else if (offset >= 16) {
+            // Most matches: chunks of 16 that never overlap themselves; the
+            // last may spill past the match, and later tokens rewrite that.
             do {
                 std::memcpy(out, from, 16);
                 out += 16;
                 from += 16;
             } while (out < copyEnd);
+        } else if (length <= 3) {
+            // Bytes written just now: single-byte moves take them straight
+            // from the pending stores, where a wide load would wait.
+            out[0] = from[0];
+            out[1] = from[1];
+            out[2] = from[2];
         } else if (offset >= 8) {
             do {
                 std::memcpy(out, from, 8);
