@@ -242,6 +242,9 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
                     break;
                 }
                 offset = ((high - 3) << 8) + *bits.next++;
+                // A far source is likely out of the cache: ask for it while
+                // the length is read.
+                __builtin_prefetch(out - offset);
                 // The length bonus by offset range (2 below 128, 0 below 1280,
                 // 1 below 32000, else 2) without branches: the ranges follow
                 // no pattern.
