@@ -11,6 +11,11 @@ void convertToBgr(const int16_t* luma, const int16_t* orange, const int16_t* gre
 // pixels are written row by row as usual.
 void convertBandsToBgr(const int16_t* luma, const int16_t* orange, const int16_t* green, int32_t width,
                        int32_t height, uint8_t* bgr);
+// Its two builds: for any processor, and with AVX (only where the processor has it).
+void convertBandsToBgrPortable(const int16_t* luma, const int16_t* orange, const int16_t* green, int32_t width,
+                               int32_t height, uint8_t* bgr);
+void convertBandsToBgrAvx(const int16_t* luma, const int16_t* orange, const int16_t* green, int32_t width,
+                          int32_t height, uint8_t* bgr);
 
 // One pixel, the reference for the vector path.
 void convertPixelToBgr(int16_t luma, int16_t orange, int16_t green, uint8_t* bgr);

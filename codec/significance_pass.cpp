@@ -89,6 +89,7 @@ bool significancePassFastAvailable() {
     // Zen 1 and 2 and the older AMD cores run pdep in microcode, far slower
     // than the portable selection.
     static const bool available = __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi2") &&
+                                  __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("avx") &&
                                   !__builtin_cpu_is("znver1") && !__builtin_cpu_is("znver2") &&
                                   !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam10h");
     return available;

@@ -1,5 +1,6 @@
 // The significance pass with the processor's bit instructions (popcnt, pdep,
-// tzcnt). Compiled for them and only called when the processor has them.
+// tzcnt, lzcnt) and the AVX encoding of its vector instructions. Compiled
+// for them and only called when the processor has them.
 #include <immintrin.h>
 
 #include "codec/significance_pass.h"

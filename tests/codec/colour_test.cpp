@@ -5,6 +5,7 @@
 
 #include "codec/colour.h"
 #include "codec/plane_layout.h"
+#include "codec/synthesis_lanes.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ TEST(Colour, VectorPathMatchesPixelPath) {
 }
 
 // Planes in bands give the pixels row by row, each from the values at its
-// own row and column, and nothing is written past the picture.
+// own row and column, and nothing is written past the picture; both builds.
 TEST(Colour, BandsGiveRowsOfPixels) {
     const int width = 40, height = 24;
     const Planes values = extremesThenRandom(width * height);  // row-major
@@ -93,12 +94,17 @@ TEST(Colour, BandsGiveRowsOfPixels) {
             bands.o[to] = values.o[from];
             bands.g[to] = values.g[from];
         }
-    std::vector<uint8_t> bgr(size_t(width) * height * 3 + 1, 0xEE);
-    convertBandsToBgr(bands.l.data(), bands.o.data(), bands.g.data(), width, height, bgr.data());
-    EXPECT_EQ(bgr.back(), 0xEE) << "wrote past the last pixel";
-    for (int p = 0; p < width * height; ++p) {
-        auto expected = pixel(values.l[p], values.o[p], values.g[p]);
-        ASSERT_EQ(std::vector<uint8_t>(bgr.begin() + 3 * p, bgr.begin() + 3 * p + 3), expected)
-            << "row " << p / width << " column " << p % width;
+    using Convert = void (*)(const int16_t*, const int16_t*, const int16_t*, int32_t, int32_t, uint8_t*);
+    std::vector<Convert> builds = {convertBandsToBgrPortable};
+    if (avxAvailable()) builds.push_back(convertBandsToBgrAvx);
+    for (Convert convert : builds) {
+        std::vector<uint8_t> bgr(size_t(width) * height * 3 + 1, 0xEE);
+        convert(bands.l.data(), bands.o.data(), bands.g.data(), width, height, bgr.data());
+        EXPECT_EQ(bgr.back(), 0xEE) << "wrote past the last pixel";
+        for (int p = 0; p < width * height; ++p) {
+            auto expected = pixel(values.l[p], values.o[p], values.g[p]);
+            ASSERT_EQ(std::vector<uint8_t>(bgr.begin() + 3 * p, bgr.begin() + 3 * p + 3), expected)
+                << "row " << p / width << " column " << p % width;
+        }
     }
 }
