@@ -2,6 +2,10 @@
 // broadword arithmetic.
 #include "codec/significance_pass.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 namespace {
 
 const uint64_t kOnes8 = 0x0101010101010101ull;
@@ -84,12 +88,26 @@ int32_t countSetBitsPortable(const uint64_t* words, int32_t count) {
     return total;
 }
 
+namespace {
+
+// Not every compiler can ask for lzcnt by name: extended leaf 0x80000001, ECX bit 5.
+bool hasLzcnt() {
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(0x80000001, &eax, &ebx, &ecx, &edx) && (ecx & (1u << 5)) != 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
 bool significancePassFastAvailable() {
 #if defined(__x86_64__) || defined(__i386__)
     // Zen 1 and 2 and the older AMD cores run pdep in microcode, far slower
     // than the portable selection.
     static const bool available = __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi2") &&
-                                  __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("avx") &&
+                                  hasLzcnt() && __builtin_cpu_supports("avx") &&
                                   !__builtin_cpu_is("znver1") && !__builtin_cpu_is("znver2") &&
                                   !__builtin_cpu_is("amdfam15h") && !__builtin_cpu_is("amdfam10h");
     return available;
