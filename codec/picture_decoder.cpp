@@ -48,7 +48,8 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), significant(nullptr), refinable(nullptr), zerosBefore(nullptr), groupSize(0), groupWords(0), planeBlock(nullptr) {}
+      groupValues(nullptr), significant(nullptr), refinable(nullptr), zerosBefore(nullptr), groupSize(0),
+      groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {
     releasePlanes();

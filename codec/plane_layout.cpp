@@ -14,7 +14,8 @@ inline void store(int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m
 void stripsFromRows(const int16_t* rows, int16_t* strips, int32_t width, int32_t height) {
     for (int32_t column = 0; column < width; column += 8) {
         int16_t* strip = strips + stripIndex(0, column, height);
-        for (int32_t row = 0; row < height; ++row) store(strip + size_t(row) * 8, load(rows + size_t(row) * width + column));
+        for (int32_t row = 0; row < height; ++row)
+            store(strip + size_t(row) * 8, load(rows + size_t(row) * width + column));
     }
 }
 

@@ -10,7 +10,8 @@ namespace {
 std::vector<int16_t> numberedRows(int width, int height) {
     std::vector<int16_t> rows(size_t(width) * height);
     for (int row = 0; row < height; ++row)
-        for (int column = 0; column < width; ++column) rows[size_t(row) * width + column] = int16_t(row * 1000 + column);
+        for (int column = 0; column < width; ++column)
+            rows[size_t(row) * width + column] = int16_t(row * 1000 + column);
     return rows;
 }
 
