@@ -99,13 +99,14 @@ inline uint8_t* copyMatch(uint8_t* out, uint32_t offset, uint32_t length, const 
 // Far from both buffer ends a token cannot run past either of them except
 // through its match length, so the fast loop checks the margins once per
 // token. A token reads at most two gamma numbers of up to 60 bits (eight tag
-// bytes each), an offset byte and eight literals; it writes literals in moves
-// of 8 and matches in chunks of up to 16 that may spill past their end.
+// bytes each), an offset byte and a move of 16 literals; it writes literals in
+// moves of 16 and matches in chunks of up to 16 that may spill past their end.
 const ptrdiff_t inputMargin = 64;
 const ptrdiff_t outputMargin = 64;
 
 // Gamma numbers whose digit pairs all lie in the top byte of the register:
-// the number of bits they take (0 when the number goes on) and their value.
+// the number of bits they take and their value; when the number goes on past
+// the byte, bits is 0 and value holds the byte's four digits.
 struct GammaEntry {
     uint8_t bits;
     uint8_t value;
@@ -116,6 +117,7 @@ struct GammaTable {
 
     GammaTable() : entries() {
         for (uint32_t top = 0; top < 256; top++) {
+            entries[top].value = static_cast<uint8_t>((top >> 4 & 8) | (top >> 3 & 4) | (top >> 2 & 2) | (top >> 1 & 1));
             uint32_t value = 1;
             for (uint32_t pair = 0; pair < 4; pair++) {
                 uint32_t digit = (top >> (7 - 2 * pair)) & 1;
@@ -153,6 +155,15 @@ struct FastBits {
         return result;
     }
 
+    // Appends the next source byte to the bits left in the register, the end
+    // mark moving below it. Only for a byte that is sure to be the next tag
+    // byte: the bits still to come are control bits with no byte between
+    // them, more than the register holds.
+    void appendTagByte() {
+        uint32_t held = 31 - __builtin_ctz(tag);
+        tag = (tag & (tag - 1)) | (static_cast<uint32_t>(*next++) << (24 - held)) | (1u << (23 - held));
+    }
+
     uint32_t gamma() {
         // Short numbers whose bits are all in the register: one look-up. The
         // register still holds its end mark after them when they fit.
@@ -163,6 +174,20 @@ struct FastBits {
             return entry.value;
         }
         uint32_t value = 1;
+        if (entry.bits != 0) {
+            // The number runs past the bits in the register; no bytes are
+            // read between the bits of a number, so it goes on in the next
+            // tag byte. With that, the top byte is all control bits.
+            appendTagByte();
+            entry = gammaTable.entries[tag >> 24];
+            if (entry.bits != 0) {
+                tag <<= entry.bits;
+                return entry.value;
+            }
+            // Longer still: its first four digits are in that byte.
+            value = 16 | entry.value;
+            tag <<= 8;
+        }
         do {
             value = 2 * value + bit();
             if (value >= gammaLimit) return badGamma;
@@ -186,9 +211,10 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
         if (static_cast<int32_t>(bits.tag) > 0) {
             // A control bit 0 waits in the register: a literal, and every
             // literal whose control bit follows it there.
+            // Up to 15: the register may hold bits of two tag bytes.
             uint32_t count = __builtin_clz(bits.tag << 1) + 1;
             bits.tag <<= count;
-            std::memcpy(out, bits.next, 8);
+            std::memcpy(out, bits.next, 16);
             bits.next += count;
             out += count;
             continue;
@@ -215,18 +241,12 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             shortMatch = (bits.tag >> 29) == 6;
             bits.tag <<= match ? 2 : 3;
         } else {
-            if (bits.bit() == 0) {
-                // A literal whose control bit opened a fresh tag byte, and those
-                // whose bits follow it there.
-                uint32_t count = __builtin_clz(bits.tag) + 1;
-                bits.tag <<= count - 1;
-                std::memcpy(out, bits.next, 8);
-                bits.next += count;
-                out += count;
-                continue;
-            }
-            match = bits.bit() == 0;
-            shortMatch = !match && bits.bit() == 0;
+            // Fewer than three control bits are left. Either the register is
+            // used up, or it holds a first bit 1, and such a token reads at
+            // least three control bits before any byte: either way the next
+            // source byte is the next tag byte.
+            bits.appendTagByte();
+            continue;
         }
 
         uint32_t offset;
@@ -364,7 +384,7 @@ LzResult lzUnpack(const uint8_t* packed, int32_t packedSize, uint8_t* output,
                 static_cast<size_t>(outEnd - out) < count) {
                 break;
             }
-            if (source.end - source.next >= 8 && outEnd - out >= 8) {
+            if (count <= 8 && source.end - source.next >= 8 && outEnd - out >= 8) {
                 std::memcpy(out, source.next, 8);  // one fixed-size move; the spill is rewritten later
             } else {
                 std::memcpy(out, source.next, count);
