@@ -281,16 +281,10 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             length = 2 + (code & 1);
             lastOffset = offset;
         } else {
-            uint32_t near;
-            if (__builtin_ctz(bits.tag) <= 27) {
-                near = bits.tag >> 28;
-                bits.tag <<= 4;
-            } else {
-                near = bits.bit();
-                near = 2 * near + bits.bit();
-                near = 2 * near + bits.bit();
-                near = 2 * near + bits.bit();
-            }
+            // Its four bits follow the three control bits directly.
+            if (__builtin_ctz(bits.tag) > 27) bits.appendTagByte();
+            uint32_t near = bits.tag >> 28;
+            bits.tag <<= 4;
             if (near > static_cast<uint32_t>(out - output)) {
                 stop = FastStop::Bad;
                 break;
