@@ -94,6 +94,29 @@ TEST(LzFastPath, EveryTokenAtEveryDistanceFromTheEnds) {
     }
 }
 
+// Control bits that run past a tag byte are read with the next tag byte in
+// whole; each token starts at every bit of the tag byte, far from the ends.
+TEST(LzFastPath, EveryTokenAtEveryBitOfTheTagByte) {
+    std::mt19937 random(5);
+    for (const Case& tokenCase : tokenCases()) {
+        for (size_t bit = 0; bit < 8; bit++) {
+            StreamBuilder builder;
+            builder.byte('a');
+            // Each literal takes one control bit.
+            addHistory(builder, std::max<size_t>(tokenCase.history, 80) / 8 * 8 + bit, random);
+            tokenCase.token(builder);
+            builder.nearToken(0).match(77, 70).nearToken(3);  // more tokens across tag bytes
+            addHistory(builder, 80, random);
+            builder.end();
+            std::vector<uint8_t> expected = takeCensus(builder.bytes).output;
+
+            Unpacked unpacked = unpackGuarded(builder.bytes, expected.size());
+            ASSERT_EQ(unpacked.result, LzResult::Complete) << tokenCase.name << " " << bit;
+            ASSERT_EQ(unpacked.output, expected) << tokenCase.name << " " << bit;
+        }
+    }
+}
+
 TEST(LzFastPath, EveryTokenCutShortNearTheEndIsCorrupt) {
     std::mt19937 random(4);
     for (const Case& tokenCase : tokenCases()) {
