@@ -84,7 +84,9 @@ bool PictureDecoder::significancePass(int32_t d) {
 }
 
 void PictureDecoder::refinementPass(int32_t d) {
-    if (significancePassFastAvailable())
+    if (refinementAvx512Available())
+        refinementPassAvx512(reader, groupValues, refinable, groupWords, d);
+    else if (significancePassFastAvailable())
         refinementPassFast(reader, groupValues, refinable, groupWords, d);
     else
         refinementPassPortable(reader, groupValues, refinable, groupWords, d);

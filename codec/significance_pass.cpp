@@ -115,3 +115,14 @@ bool significancePassFastAvailable() {
     return false;
 #endif
 }
+
+bool refinementAvx512Available() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool available = refinementAvx512Compiled() && significancePassFastAvailable() &&
+                                  __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vl");
+    return available;
+#else
+    return false;
+#endif
+}

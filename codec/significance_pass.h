@@ -27,6 +27,13 @@ bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uin
                           const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
 bool significancePassFastAvailable();
 
+// A third build of the refinement pass with AVX-512 (refinement_avx512.cpp);
+// only called when refinementAvx512Available().
+void refinementPassAvx512(BitReader& reader, int16_t* values, const uint64_t* refinable, int32_t groupWords,
+                          int32_t d);
+bool refinementAvx512Available();
+bool refinementAvx512Compiled();
+
 // The number of set bits in words[0 .. count - 1]; the same two builds.
 int32_t countSetBitsPortable(const uint64_t* words, int32_t count);
 int32_t countSetBitsFast(const uint64_t* words, int32_t count);

@@ -129,7 +129,7 @@ TEST(RefinementPass, PortableReadsOneBitPerMarkedCoefficient) {
     EXPECT_EQ(result.consumed, 3);
 }
 
-TEST(RefinementPass, FastAndPortableAgree) {
+TEST(RefinementPass, AllBuildsAgree) {
     if (!significancePassFastAvailable()) GTEST_SKIP() << "the processor has no fast bit instructions";
     std::mt19937 random(23);
     for (int trial = 0; trial < 200; ++trial) {
@@ -148,5 +148,10 @@ TEST(RefinementPass, FastAndPortableAgree) {
         RefinementResult fast = runRefinement(refinementPassFast, bits, values, refinable, 8);
         EXPECT_EQ(portable.values, fast.values) << "trial " << trial;
         EXPECT_EQ(portable.consumed, fast.consumed) << "trial " << trial;
+        if (refinementAvx512Available()) {
+            RefinementResult wide = runRefinement(refinementPassAvx512, bits, values, refinable, 8);
+            EXPECT_EQ(portable.values, wide.values) << "trial " << trial;
+            EXPECT_EQ(portable.consumed, wide.consumed) << "trial " << trial;
+        }
     }
 }
