@@ -15,11 +15,20 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     groupSize = 16 * (planeWidth / 64) * (planeHeight / 64);
     groupWords = (groupSize + 63) / 64;
     groupValues = static_cast<int16_t*>(heapAlloc(size_t(groupWords) * 64 * sizeof(int16_t)));
+    groupPlaces = static_cast<int32_t*>(heapAlloc(size_t(groupSize) * sizeof(int32_t)));
     significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * 2 * sizeof(uint64_t) +
                                                    size_t(groupWords) * sizeof(int32_t)));
-    if (groupValues == nullptr || significant == nullptr) {
+    if (groupValues == nullptr || groupPlaces == nullptr || significant == nullptr) {
         releaseScratch();
         return false;
+    }
+    // Where each coefficient of a group goes, relative to its cell's corner,
+    // so that storing a sparse group needs no division.
+    const int32_t cellWidth = width / 64;
+    const int32_t cellSize = cellWidth * (height / 64);
+    for (int32_t index = 0; index < groupSize; ++index) {
+        const int32_t within = index % cellSize;
+        groupPlaces[index] = ((index / cellSize) << 24) | ((within / cellWidth) * width + within % cellWidth);
     }
     refinable = significant + groupWords;
     zerosBefore = reinterpret_cast<int32_t*>(significant + 2 * size_t(groupWords));
@@ -102,20 +111,19 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
     if (nonzero * 8 <= groupSize) {
         // Sparse: only the nonzero values go into the (cleared) plane, and
         // only they are cleared in the scratch.
-        const int32_t cellSize = cellWidth * cellHeight;
+        size_t corners[16];
+        for (int32_t s = 0; s < 16; ++s) {
+            const Cell cell = cellOfScanPosition(first + s);
+            corners[s] = size_t(cell.row) * cellHeight * size_t(width) + size_t(cell.column) * cellWidth;
+        }
         for (int32_t w = 0; w < groupWords; ++w) {
             uint64_t bits = significant[w];
             while (bits != 0) {
                 const int32_t index = w * 64 + __builtin_ctzll(bits);
                 bits &= bits - 1;
                 if (index >= groupSize) break;
-                const int32_t s = index / cellSize;
-                const int32_t within = index - s * cellSize;
-                const int32_t y = within / cellWidth;
-                const Cell cell = cellOfScanPosition(first + s);
-                const size_t row = size_t(cell.row) * cellHeight + size_t(y);
-                const size_t column = size_t(cell.column) * cellWidth + size_t(within - y * cellWidth);
-                plane[row * size_t(width) + column] = groupValues[index];
+                const int32_t place = groupPlaces[index];
+                plane[corners[place >> 24] + size_t(place & 0xFFFFFF)] = groupValues[index];
                 groupValues[index] = 0;
             }
         }

@@ -48,8 +48,8 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), significant(nullptr), refinable(nullptr), zerosBefore(nullptr), groupSize(0),
-      groupWords(0), planeBlock(nullptr) {}
+      groupValues(nullptr), groupPlaces(nullptr), significant(nullptr), refinable(nullptr), zerosBefore(nullptr),
+      groupSize(0), groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {
     releasePlanes();
@@ -71,8 +71,10 @@ void PictureDecoder::releasePlanes() {
 
 void PictureDecoder::releaseScratch() {
     heapFree(groupValues);
+    heapFree(groupPlaces);
     heapFree(significant);
     groupValues = nullptr;
+    groupPlaces = nullptr;
     significant = nullptr;
     refinable = nullptr;
     zerosBefore = nullptr;

@@ -100,6 +100,7 @@ private:
     // row by row), and one bit per coefficient telling whether it is nonzero;
     // the bitmap lets a run skip zero coefficients a word at a time.
     int16_t* groupValues;
+    int32_t* groupPlaces;  // per coefficient of a group: its cell << 24 | its place from the cell's corner
     uint64_t* significant;
     uint64_t* refinable;   // significant before the current plane (inside the significant block)
     int32_t* zerosBefore;  // the significance pass's counts (inside the significant block)
