@@ -25,13 +25,13 @@ bool synthesizePlane(int16_t* plane, int32_t width, int32_t height);
 bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path);
 
 // The synthesis as the decoder runs it, on a plane given in strips
-// (plane_layout.h). First stages A and B run in place on the strips
-// [firstStrip, endStrip), whole columns of regions (eight strips each), given
-// as strips that hold only these, and the strips are rearranged into bands
-// in `bands`, a whole plane; then stage C runs on the bands, in any order and as many at a
-// time as the caller likes. Working in such pieces keeps the data in the
-// cache from one step to the next. The scratch is allocated for the longer
-// side of the plane.
+// (plane_layout.h), in pieces that stay in the cache from one step to the
+// next. synthesizeStripColumns runs stages A and B on the strips
+// [firstStrip, endStrip), whole columns of regions of eight strips each,
+// given as a buffer that holds only these, and moves them into their place in
+// `bands`, the whole plane in bands. synthesizeBandRows then runs stage C on
+// bands [firstBand, firstBand + bandCount), in any order. The scratch is
+// allocated for the longer side of the plane.
 void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
                             int32_t endStrip, LaneScratch& scratch, LanePath path = LanePath::automatic);
 void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,
