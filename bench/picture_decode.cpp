@@ -11,12 +11,14 @@
 #include <turbojpeg.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codec/colour.h"
@@ -109,18 +111,21 @@ double threadMilliseconds() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) * 1e-6;
 }
 
-// Best of many runs, in processor time of this thread, so that other work on
-// the machine disturbs the comparison as little as possible.
-template <typename Decode>
-double bestMilliseconds(Decode decode, int runs) {
-    double best = 1e30;
+// Best of many runs of each of two decoders, in processor time of this
+// thread, the two taking turns so that both see the same moments of the
+// machine: other work on it disturbs the comparison as little as possible.
+template <typename DecodeA, typename DecodeB>
+std::pair<double, double> bestMillisecondsInTurn(DecodeA decodeA, DecodeB decodeB, int runs) {
+    double bestA = 1e30, bestB = 1e30;
     for (int i = 0; i < runs; ++i) {
         double start = threadMilliseconds();
-        decode();
-        double ms = threadMilliseconds() - start;
-        if (ms < best) best = ms;
+        decodeA();
+        bestA = std::min(bestA, threadMilliseconds() - start);
+        start = threadMilliseconds();
+        decodeB();
+        bestB = std::min(bestB, threadMilliseconds() - start);
     }
-    return best;
+    return {bestA, bestB};
 }
 
 void printSummary() {
@@ -136,8 +141,9 @@ void printSummary() {
     for (const TestFiles& f : files) {
         PictureBuffer picture;
         std::vector<uint8_t> bgr(size_t(f.width) * f.height * 3);
-        double wmj = bestMilliseconds([&] { decodeWmj(f.wmj, picture); }, 40);
-        double jpeg = bestMilliseconds([&] { decodeJpeg(handle, f.jpeg, bgr, f.width, f.height); }, 40);
+        const auto [wmj, jpeg] = bestMillisecondsInTurn([&] { decodeWmj(f.wmj, picture); },
+                                                        [&] { decodeJpeg(handle, f.jpeg, bgr, f.width, f.height); },
+                                                        100);
         sumWmj += wmj;
         sumJpeg += jpeg;
         std::printf("%-22s %9zu %9zu %4d %9.3f %9.3f %6.2f\n", f.name.c_str(), f.wmj.size(), f.jpeg.size(),
