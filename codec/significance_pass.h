@@ -18,9 +18,9 @@ bool readRunCode(BitReader& reader, RunState& state, int32_t d);
 // coefficients; significant: one bit per coefficient, set for the nonzero
 // ones and for the padding past the group, updated as the pass places values;
 // before: the same bits as the pass starts, without the padding; zerosBefore:
-// room for groupWords counts. Returns false for an
-// impossible run code. The second version uses the processor's bit
-// instructions and may only be called when significancePassFastAvailable().
+// room for groupWords counts. Returns false for an impossible run code. The
+// second version uses the processor's bit instructions and may only be
+// called when significancePassFastAvailable().
 bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
                               const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
 bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
