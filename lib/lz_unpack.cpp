@@ -139,6 +139,17 @@ const uint32_t badGamma = 1u << 31;
 
 enum class FastStop { Margin, End, Bad };
 
+// The near token's byte: a zero for near 0, else the byte near back. False
+// when that lies before the output's start.
+inline bool writeNearByte(uint32_t near, uint8_t*& out, const uint8_t* output) {
+    if (near > static_cast<uint32_t>(out - output)) return false;
+    // Without a branch: near 0 reads the byte about to be written.
+    uint8_t previous = out[-static_cast<ptrdiff_t>(near)];
+    *out = static_cast<uint8_t>(previous & -static_cast<uint32_t>(near != 0));
+    out++;
+    return true;
+}
+
 // The bit reader of BitSource without end checks, for the fast loop.
 struct FastBits {
     const uint8_t* next;
@@ -223,14 +234,10 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             // A near token wholly in the register.
             uint32_t near = (bits.tag >> 25) & 15;
             bits.tag <<= 7;
-            if (near > static_cast<uint32_t>(out - output)) {
+            if (!writeNearByte(near, out, output)) {
                 stop = FastStop::Bad;
                 break;
             }
-            // Without a branch: near 0 reads the byte about to be written.
-            uint8_t previous = out[-static_cast<ptrdiff_t>(near)];
-            *out = static_cast<uint8_t>(previous & -static_cast<uint32_t>(near != 0));
-            out++;
             continue;
         }
         bool match;
@@ -285,14 +292,10 @@ FastStop fastTokens(BitSource& source, uint8_t*& outRef, uint8_t* output, uint8_
             if (__builtin_ctz(bits.tag) > 27) bits.appendTagByte();
             uint32_t near = bits.tag >> 28;
             bits.tag <<= 4;
-            if (near > static_cast<uint32_t>(out - output)) {
+            if (!writeNearByte(near, out, output)) {
                 stop = FastStop::Bad;
                 break;
             }
-            // Without a branch: near 0 reads the byte about to be written.
-            uint8_t previous = out[-static_cast<ptrdiff_t>(near)];
-            *out = static_cast<uint8_t>(previous & -static_cast<uint32_t>(near != 0));
-            out++;
             continue;
         }
 
