@@ -96,9 +96,22 @@ void convertBandsToBgrPortable(const int16_t* luma, const int16_t* orange, const
     convertBandsBody(luma, orange, green, width, height, bgr);
 }
 
+bool colourAvx512Available() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool available = colourAvx512Compiled() && __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+                                  __builtin_cpu_supports("avx512vbmi");
+    return available;
+#else
+    return false;
+#endif
+}
+
 void convertBandsToBgr(const int16_t* luma, const int16_t* orange, const int16_t* green, int32_t width,
                        int32_t height, uint8_t* bgr) {
-    if (avxAvailable())
+    if (colourAvx512Available())
+        convertBandsToBgrAvx512(luma, orange, green, width, height, bgr);
+    else if (avxAvailable())
         convertBandsToBgrAvx(luma, orange, green, width, height, bgr);
     else
         convertBandsToBgrPortable(luma, orange, green, width, height, bgr);

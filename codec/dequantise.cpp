@@ -1,6 +1,7 @@
 #include "codec/dequantise.h"
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cmath>
 #include <cstring>
@@ -44,7 +45,8 @@ inline __m128i reconstructLanes(__m128i x, __m128i step, __m128i half) {
 
 }  // namespace
 
-PlaneDequantiser::PlaneDequantiser(int32_t width, int32_t height, int32_t quality) : width_(width), height_(height) {
+PlaneDequantiser::PlaneDequantiser(int32_t width, int32_t height, int32_t quality)
+    : width_(width), height_(height), quality_(quality) {
     // Offsets into the coded plane: of the subband of each block coefficient,
     // and of the area of each second-level coefficient.
     for (int32_t i = 0; i < 64; ++i) {
@@ -64,18 +66,11 @@ void PlaneDequantiser::intoRows(const int16_t* coded, int16_t* blocks) const {
     dequantiseAt(coded, blocks, size_t(width_) * 8, size_t(width_), 8, 0, width_ / 8);
 }
 
-void PlaneDequantiser::intoStrips(const int16_t* coded, int16_t* strips, int32_t firstBlockColumn,
-                                  int32_t endBlockColumn) const {
-    dequantiseAt(coded, strips, 64, 8, size_t(height_) * 8, firstBlockColumn, endBlockColumn);
-}
-
 void PlaneDequantiser::dequantiseAt(const int16_t* coded, int16_t* blocks, size_t blockRowStep, size_t rowStep,
                                     size_t blockColumnStep, int32_t firstBlockColumn, int32_t endBlockColumn) const {
     // Eight neighbouring blocks at a time (one region's row of blocks): for each
     // block row v, the eight coefficients u of the eight blocks come from eight
-    // subband rows and are transposed into the blocks' rows. The blocks are
-    // visited down each column of regions, so that a plane in strips is
-    // written in eight sequential runs.
+    // subband rows and are transposed into the blocks' rows.
     for (int32_t first = firstBlockColumn; first < endBlockColumn; first += 32) {
         const int32_t end = first + 32 < endBlockColumn ? first + 32 : endBlockColumn;
         for (int32_t by = 0; by < height_ / 8; ++by) {
@@ -118,6 +113,49 @@ void PlaneDequantiser::dequantiseAt(const int16_t* coded, int16_t* blocks, size_
                         _mm_storeu_si128(reinterpret_cast<__m128i*>(row + size_t(c) * blockColumnStep), lanes[c]);
                 }
             }
+        }
+    }
+}
+
+void PlaneDequantiser::averagesInto(const int16_t* coded, int16_t* averages) const {
+    // Block (bx, by) takes value j = 8 (by mod 8) + bx mod 8 of region
+    // (bx / 8, by / 8); a region row's values j lie in one run of the coded plane.
+    const int32_t regionColumns = width_ / 64;
+    const int32_t step = quality_, half = quality_ >> 1;
+    for (int32_t by = 0; by < height_ / 8; ++by) {
+        const int16_t* regionRow = coded + size_t(by / 8) * size_t(width_);
+        int16_t* out = averages + size_t(by) * size_t(regionColumns) * 8;
+        for (int32_t c = 0; c < 8; ++c) {
+            const int16_t* area = regionRow + areaOffset_[8 * (by % 8) + c];
+            for (int32_t rx = 0; rx < regionColumns; ++rx) {
+                const int32_t x = area[rx];
+                const int32_t sign = (x > 0) - (x < 0);
+                out[8 * rx + c] = int16_t(uint16_t(uint32_t(x * step + sign * half)));
+            }
+        }
+    }
+}
+
+void PlaneDequantiser::columnLinesInto(const int16_t* coded, const int16_t* averages, int32_t u,
+                                       int32_t firstBlockColumn, int16_t* lines) const {
+    const int32_t blockColumns = width_ / 8;
+    for (int32_t by = 0; by < height_ / 8; ++by) {
+        const int16_t* codedRow = coded + size_t(by) * size_t(width_) + size_t(firstBlockColumn);
+        int16_t* out = lines + size_t(by) * 64;
+        int32_t v = 0;
+        if (u == 0) {
+            const int16_t* average = averages + size_t(by) * size_t(blockColumns) + size_t(firstBlockColumn);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(average)));
+            v = 1;
+        }
+        for (; v < 8; ++v) {
+            const int32_t i = 8 * v + u;
+            // Eight subbands are read row by row, far apart: fetched ahead.
+            _mm_prefetch(reinterpret_cast<const char*>(codedRow + subbandOffset_[i] + 2 * size_t(width_)),
+                         _MM_HINT_T0);
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codedRow + subbandOffset_[i]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * v), reconstructLanes(x, step_[i], half_[i]));
         }
     }
 }

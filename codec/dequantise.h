@@ -42,10 +42,18 @@ public:
 
     // The whole plane into a row-major plane in block layout.
     void intoRows(const int16_t* coded, int16_t* blocks) const;
-    // Block columns [first, end) into strips (plane_layout.h) that hold only
-    // these columns, one strip per block column; first and end are multiples
-    // of 8 (columns of regions).
-    void intoStrips(const int16_t* coded, int16_t* strips, int32_t firstBlockColumn, int32_t endBlockColumn) const;
+
+    // The block averages of the whole plane, dequantised, one block row
+    // after the other: averages[by * (width / 8) + bx].
+    void averagesInto(const int16_t* coded, int16_t* averages) const;
+    // Column 8 (firstBlockColumn + l) + u of the block-layout plane for
+    // l = 0 .. 7, as eight interleaved lines: lines[8 y + l] is row y of
+    // line l. Each row of the eight is one run of the coded plane, so no
+    // transposition is needed. The block averages come from `averages` as
+    // averagesInto left them (or after their own synthesis); firstBlockColumn
+    // is a multiple of 8.
+    void columnLinesInto(const int16_t* coded, const int16_t* averages, int32_t u, int32_t firstBlockColumn,
+                         int16_t* lines) const;
 
 private:
     void dequantiseAt(const int16_t* coded, int16_t* blocks, size_t blockRowStep, size_t rowStep,
@@ -53,6 +61,7 @@ private:
 
     int32_t width_;
     int32_t height_;
+    int32_t quality_;
     size_t subbandOffset_[64];
     size_t areaOffset_[64];
     __m128i step_[64];

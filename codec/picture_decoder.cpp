@@ -108,39 +108,36 @@ DecodeResult PictureDecoder::decode(Stream& stream, PictureBuffer& picture) {
     if (reader.pastEnd() || !sizeSupported(w, h)) return fail(DecodeResult::refused, picture);
 
     if (!prepareCoefficientDecoding(w, h)) return fail(DecodeResult::outOfMemory, picture);
-    // One block for the three coded planes, a fourth plane and the strips of
-    // one column of regions. Few, large, reused blocks keep fresh pages (and
+    // One block for the three coded planes, a fourth plane and the work space
+    // of the column synthesis. Few, large, reused blocks keep fresh pages (and
     // their faults) out of the decode.
     const size_t planeValues = size_t(w) * size_t(h);
-    int16_t* block = static_cast<int16_t*>(heapAlloc((planeValues * 4 + size_t(h) * 64) * sizeof(int16_t)));
+    const size_t workValues = planeValues / 64 + size_t(h) * 8;
+    int16_t* block = static_cast<int16_t*>(heapAlloc((planeValues * 4 + workValues) * sizeof(int16_t)));
     if (block == nullptr) return fail(DecodeResult::outOfMemory, picture);
     planeBlock = block;
     for (int32_t p = 0; p < 3; ++p) planes[p] = block + planeValues * size_t(p);
-
-    for (int16_t* plane : planes)
-        if (!decodePlaneCoefficients(plane)) return fail(DecodeResult::corrupt, picture);
-    const bool truncated = reader.pastEnd();
-    releaseScratch();
-    reader.attach(nullptr);  // the stream is not touched after this point
-
-    // Each plane is dequantised a column of regions at a time into a strip
-    // buffer and its columns synthesised there, then rearranged into bands in
-    // the free plane space; the space of its coded values is free after that.
-    static const int32_t qualities[3] = {20, 70, 70};
     LaneScratch scratch;
     if (!scratch.allocate(w)) return fail(DecodeResult::outOfMemory, picture);
-    int16_t* stripBuffer = block + planeValues * 4;
+
+    // Each plane's columns are synthesised (after dequantisation) right after
+    // its coefficients are decoded, while the coded plane is still in the
+    // cache. They go into bands in the free plane space, and the space of the
+    // coded values is free after that.
+    static const int32_t qualities[3] = {20, 70, 70};
+    int16_t* work = block + planeValues * 4;
     int16_t* freePlane = block + planeValues * 3;
     for (int32_t p = 0; p < 3; ++p) {
+        if (!decodePlaneCoefficients(planes[p])) return fail(DecodeResult::corrupt, picture);
         const PlaneDequantiser dequantiser(w, h, qualities[p]);
-        for (int32_t strip = 0; strip < w / 8; strip += 8) {
-            dequantiser.intoStrips(planes[p], stripBuffer, strip, strip + 8);
-            synthesizeStripColumns(stripBuffer, freePlane, w, h, strip, strip + 8, scratch);
-        }
+        synthesizeCodedColumns(dequantiser, planes[p], freePlane, w, h, work, scratch);
         int16_t* coded = planes[p];
         planes[p] = freePlane;
         freePlane = coded;
     }
+    const bool truncated = reader.pastEnd();
+    releaseScratch();
+    reader.attach(nullptr);  // the stream is not touched after this point
 
     if (!picture.resize(w, h)) return fail(DecodeResult::outOfMemory, picture);
     for (int32_t band = 0; band < h / 8; ++band) {

@@ -2,9 +2,11 @@
 
 #include <emmintrin.h>
 
+#include "codec/dequantise.h"
 #include "codec/plane_layout.h"
 #include "codec/synthesis_constants.h"
 #include "codec/synthesis_lanes.h"
+#include "codec/transpose.h"
 #include "lib/heap.h"
 
 using namespace synthesis;
@@ -130,6 +132,32 @@ void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int3
     synthesizeRegionAveragesAt(strips, height, 64, size_t(height) * 8, (endStrip - firstStrip) / 8);
     synthesizeInterleavedLines(strips, endStrip - firstStrip, height, scratch, path);
     bandsFromStrips(strips, bands, width, height, firstStrip, endStrip);
+}
+
+void synthesizeCodedColumns(const PlaneDequantiser& dequantiser, const int16_t* coded, int16_t* bands,
+                            int32_t width, int32_t height, int16_t* work, LaneScratch& scratch, LanePath path) {
+    const int32_t blockColumns = width / 8;
+    int16_t* averages = work;
+    int16_t* lines = work + size_t(blockColumns) * size_t(height / 8);
+    dequantiser.averagesInto(coded, averages);
+    synthesizeRegionAveragesAt(averages, height, size_t(blockColumns), 1, width / 64);
+    for (int32_t first = 0; first < blockColumns; first += 8) {
+        for (int32_t u = 0; u < 8; ++u) {
+            dequantiser.columnLinesInto(coded, averages, u, first, lines);
+            synthesizeInterleavedLines(lines, 1, height, scratch, path);
+            // Line l is column u of block column first + l: each block's
+            // eight rows of it are one run in the bands.
+            for (int32_t by = 0; by < height / 8; ++by) {
+                __m128i block[8];
+                for (int32_t r = 0; r < 8; ++r)
+                    block[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lines + size_t(8 * by + r) * 8));
+                transpose8x8(block);
+                int16_t* target = bands + bandIndex(8 * by, 8 * first + u, width);
+                for (int32_t l = 0; l < 8; ++l)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(target + size_t(l) * 64), block[l]);
+            }
+        }
+    }
 }
 
 void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,

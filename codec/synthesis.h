@@ -4,6 +4,8 @@
 
 #include "codec/synthesis_lanes.h"
 
+class PlaneDequantiser;
+
 // The 8-point synthesis DCT (DCT-III) in place on values[0], values[stride],
 // ..., values[7 * stride], with the rounding points of the picture format.
 void idct8(float* values, int32_t stride);
@@ -34,6 +36,15 @@ bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath
 // allocated for the longer side of the plane.
 void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
                             int32_t endStrip, LaneScratch& scratch, LanePath path = LanePath::automatic);
+// Stages A and B as the decoder runs them, straight from a coded plane
+// (dequantise.h) into `bands`: the block averages are dequantised and
+// synthesised first, then every eight columns that lie eight apart (the same
+// column of eight neighbouring blocks) are dequantised into interleaved lines
+// and synthesised together. `work` holds width * height / 64 + 8 * height
+// values.
+void synthesizeCodedColumns(const PlaneDequantiser& dequantiser, const int16_t* coded, int16_t* bands,
+                            int32_t width, int32_t height, int16_t* work, LaneScratch& scratch,
+                            LanePath path = LanePath::automatic);
 void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,
                         LanePath path = LanePath::automatic);
 

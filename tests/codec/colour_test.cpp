@@ -97,6 +97,7 @@ TEST(Colour, BandsGiveRowsOfPixels) {
     using Convert = void (*)(const int16_t*, const int16_t*, const int16_t*, int32_t, int32_t, uint8_t*);
     std::vector<Convert> builds = {convertBandsToBgrPortable};
     if (avxAvailable()) builds.push_back(convertBandsToBgrAvx);
+    if (colourAvx512Available()) builds.push_back(convertBandsToBgrAvx512);
     for (Convert convert : builds) {
         std::vector<uint8_t> bgr(size_t(width) * height * 3 + 1, 0xEE);
         convert(bands.l.data(), bands.o.data(), bands.g.data(), width, height, bgr.data());
