@@ -17,7 +17,7 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     groupValues = static_cast<int16_t*>(heapAlloc(size_t(groupWords) * 64 * sizeof(int16_t)));
     groupPlaces = static_cast<int32_t*>(heapAlloc(size_t(groupSize) * sizeof(int32_t)));
     significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * 2 * sizeof(uint64_t) +
-                                                   size_t(groupWords) * sizeof(int32_t)));
+                                                   size_t(groupWords) * sizeof(WordZeros)));
     if (groupValues == nullptr || groupPlaces == nullptr || significant == nullptr) {
         releaseScratch();
         return false;
@@ -31,7 +31,7 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
         groupPlaces[index] = ((index / cellSize) << 24) | ((within / cellWidth) * width + within % cellWidth);
     }
     refinable = significant + groupWords;
-    zerosBefore = reinterpret_cast<int32_t*>(significant + 2 * size_t(groupWords));
+    wordZeros = reinterpret_cast<WordZeros*>(significant + 2 * size_t(groupWords));
     // Between groups the scratch values are kept at zero (storeGroup clears
     // what it takes), so a group needs no clearing of its own.
     std::memset(groupValues, 0, size_t(groupWords) * 64 * sizeof(int16_t));
@@ -83,9 +83,8 @@ bool PictureDecoder::decodeRun(int32_t d) {
 bool PictureDecoder::significancePass(int32_t d) {
     RunState state{zeroRun, riceParameter, pendingValue};
     bool ok = significancePassFastAvailable()
-                  ? significancePassFast(reader, state, groupValues, significant, refinable, zerosBefore, groupWords, d)
-                  : significancePassPortable(reader, state, groupValues, significant, refinable, zerosBefore,
-                                             groupWords, d);
+                  ? significancePassFast(reader, state, groupValues, significant, wordZeros, groupWords, d)
+                  : significancePassPortable(reader, state, groupValues, significant, wordZeros, groupWords, d);
     zeroRun = state.zeroRun;
     riceParameter = state.riceParameter;
     pendingValue = state.pendingValue;

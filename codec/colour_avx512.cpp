@@ -19,15 +19,17 @@ namespace {
 // Byte positions, in the packed blue, green or red bytes of a block, of the
 // pixel in column c and row i: the saturating pack interleaves the two
 // halves of the block (columns 0 .. 3 and 4 .. 7) lane by lane.
-inline int32_t packedPosition(int32_t c, int32_t i) { return c < 4 ? 16 * c + i : 16 * (c - 4) + 8 + i; }
+constexpr int32_t packedPosition(int32_t c, int32_t i) { return c < 4 ? 16 * c + i : 16 * (c - 4) + 8 + i; }
 
 // For row i: where each of its 24 bytes comes from. Blue and green come from
 // the two tables of one two-source permutation (bit 6 picks green), red from
-// a second permutation into the bytes that the mask marks.
+// a second permutation into the bytes that the mask marks. Made by the
+// compiler: code of this file may only run where the processor has AVX-512,
+// which a table filled at start-up would not respect.
 struct RowGather {
-    alignas(64) uint8_t blueGreen[8][64];
-    alignas(64) uint8_t red[8][64];
-    RowGather() {
+    alignas(64) uint8_t blueGreen[8][64] = {};
+    alignas(64) uint8_t red[8][64] = {};
+    constexpr RowGather() {
         for (int32_t i = 0; i < 8; ++i)
             for (int32_t byte = 0; byte < 64; ++byte) {
                 const int32_t c = byte / 3 < 8 ? byte / 3 : 7;
@@ -37,7 +39,7 @@ struct RowGather {
             }
     }
 };
-const RowGather rowGather;
+constexpr RowGather rowGather;
 const __mmask64 kRedBytes = 0x924924ull;  // bytes 2, 5, ..., 23
 const __mmask64 kRowBytes = 0xFFFFFFull;
 

@@ -48,7 +48,7 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), groupPlaces(nullptr), significant(nullptr), refinable(nullptr), zerosBefore(nullptr),
+      groupValues(nullptr), groupPlaces(nullptr), significant(nullptr), refinable(nullptr), wordZeros(nullptr),
       groupSize(0), groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {
@@ -77,7 +77,7 @@ void PictureDecoder::releaseScratch() {
     groupPlaces = nullptr;
     significant = nullptr;
     refinable = nullptr;
-    zerosBefore = nullptr;
+    wordZeros = nullptr;
     groupSize = 0;
     groupWords = 0;
 }

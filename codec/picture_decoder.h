@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "codec/bit_reader.h"
+#include "codec/significance_pass.h"
 
 class Stream;
 
@@ -103,7 +104,7 @@ private:
     int32_t* groupPlaces;  // per coefficient of a group: its cell << 24 | its place from the cell's corner
     uint64_t* significant;
     uint64_t* refinable;   // significant before the current plane (inside the significant block)
-    int32_t* zerosBefore;  // the significance pass's counts (inside the significant block)
+    WordZeros* wordZeros;  // the significance pass's scratch (inside the significant block)
     int32_t groupSize;
     int32_t groupWords;
     int16_t* planeBlock;  // the one block that the planes live in during decode

@@ -60,9 +60,9 @@ inline int32_t selectBit(uint64_t v, int32_t n) {
 
 bool readRunCode(BitReader& reader, RunState& state, int32_t d) { return readRunCodeInline(reader, state, d); }
 
-bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                              const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d) {
-    return significancePassBody(reader, run, values, significant, before, zerosBefore, groupWords, d);
+bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant, WordZeros* zeros,
+                              int32_t groupWords, int32_t d) {
+    return significancePassBody(reader, run, values, significant, zeros, groupWords, d);
 }
 
 void refinementPassPortable(BitReader& source, int16_t* values, const uint64_t* refinable, int32_t groupWords,

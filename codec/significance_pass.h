@@ -14,17 +14,24 @@ struct RunState {
 // Reads one run code into the state; false for a code beyond 24 bits.
 bool readRunCode(BitReader& reader, RunState& state, int32_t d);
 
+// The zero coefficients of one word of a group as a pass starts, and how
+// many zeros the words before it hold: the significance pass's scratch.
+struct WordZeros {
+    uint64_t zeros;
+    int32_t before;
+    int32_t unused;
+};
+
 // The significance pass over a group in visiting order. values: the group's
 // coefficients; significant: one bit per coefficient, set for the nonzero
 // ones and for the padding past the group, updated as the pass places values;
-// before: the same bits as the pass starts, without the padding; zerosBefore:
-// room for groupWords counts. Returns false for an impossible run code. The
-// second version uses the processor's bit instructions and may only be
-// called when significancePassFastAvailable().
+// zeros: room for groupWords entries. Returns false for an impossible run
+// code. The second version uses the processor's bit instructions and may only
+// be called when significancePassFastAvailable().
 bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                              const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
+                              WordZeros* zeros, int32_t groupWords, int32_t d);
 bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                          const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d);
+                          WordZeros* zeros, int32_t groupWords, int32_t d);
 bool significancePassFastAvailable();
 
 // A third build of the refinement pass with AVX-512 (refinement_avx512.cpp);

@@ -79,15 +79,15 @@ inline __attribute__((always_inline)) bool readCodesAfterPlacement(Bits& reader,
 // the numbers only grow within a pass, so the search goes on from the last.
 class WordsByScan {
 public:
-    WordsByScan(const int32_t* zerosBefore, int32_t words) : zerosBefore_(zerosBefore), words_(words), word_(0) {}
+    WordsByScan(const WordZeros* words, int32_t count) : words_(words), count_(count), word_(0) {}
     int32_t find(int32_t number) {
-        while (word_ + 1 < words_ && zerosBefore_[word_ + 1] <= number) ++word_;
+        while (word_ + 1 < count_ && words_[word_ + 1].before <= number) ++word_;
         return word_;
     }
 
 private:
-    const int32_t* zerosBefore_;
-    int32_t words_;
+    const WordZeros* words_;
+    int32_t count_;
     int32_t word_;
 };
 
@@ -98,12 +98,12 @@ class WordsByCount {
 public:
     static const int32_t kMaxWords = 32;
 
-    WordsByCount(const int32_t* zerosBefore, int32_t words) {
+    WordsByCount(const WordZeros* words, int32_t count) {
         alignas(16) int16_t counts[kMaxWords];
-        for (int32_t w = 0; w < kMaxWords; ++w) counts[w] = w < words ? int16_t(zerosBefore[w]) : int16_t(0x7FFF);
+        for (int32_t w = 0; w < kMaxWords; ++w) counts[w] = w < count ? int16_t(words[w].before) : int16_t(0x7FFF);
         for (int32_t i = 0; i < 4; ++i) counts_[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(counts) + i);
     }
-    int32_t find(int32_t number) {
+    int32_t find(int32_t number) const {
         const __m128i n = _mm_set1_epi16(int16_t(number));
         const uint32_t low = uint32_t(_mm_movemask_epi8(
             _mm_packs_epi16(_mm_cmpgt_epi16(counts_[0], n), _mm_cmpgt_epi16(counts_[1], n))));
@@ -119,62 +119,75 @@ private:
     __m128i counts_[4];
 };
 
-// The code that follows a placement, as far as the bits in sight tell: an
-// f = 1 code, or all the zero codes in sight at once, however far they reach.
-// Nothing here waits on the coefficient numbers of the pass, which keeps the
-// chain from one code to the next short; placeRuns reads the codes exactly
-// with readCodesAfterPlacement when they would reach past the pass's end.
-struct CodesInSight {
-    int64_t step;  // how far the coefficient number moves: the run and one
-    int32_t length;
-    int32_t riceParameter;
-    int32_t pendingValue;
-};
+// Gives the zero coefficient with the given number (counted as the pass
+// started) its value.
+template <typename Words>
+inline __attribute__((always_inline)) void placeValue(Words& words, const WordZeros* __restrict zeros,
+                                                      int16_t* __restrict values, uint64_t* __restrict significant,
+                                                      int32_t number, int32_t value, uint64_t nonzero) {
+    const int32_t w = words.find(number);
+    const int32_t bit = selectBit(zeros[w].zeros, number - zeros[w].before);
+    values[w * 64 + bit] = int16_t(value);
+    significant[w] |= nonzero << bit;
+}
 
-// bits: at least 25 bits in sight; k is at most 23.
-inline __attribute__((always_inline)) CodesInSight codesInSight(uint64_t bits, int32_t k, int32_t d) {
-    const bool one = (bits >> 63) != 0;
-    const uint32_t v = uint32_t((bits << 1) >> (63 - k));
-    const int32_t sign = -int32_t(v & 1);
-    // At most 25 zero codes, covering 2^k (2^codes - 1) coefficients.
-    const int32_t codes = __builtin_clzll(bits | (uint64_t(1) << 38));
-    // Chosen by masks: a conditional here becomes a branch, mispredicted a
-    // third of the time.
-    const int32_t isOne = -int32_t(one);
-    const int64_t isOneWide = isOne;
-    const int64_t oneStep = int64_t(v >> 1) + 1;
-    const int64_t zeroStep = int64_t(((uint64_t(1) << codes) - 1) << k);
-    CodesInSight next;
-    next.step = (oneStep & isOneWide) | (zeroStep & ~isOneWide);
-    next.length = ((k + 2) & isOne) | (codes & ~isOne);
-    next.riceParameter = ((k - (k > 0)) & isOne) | ((k + codes) & ~isOne);
-    next.pendingValue = ((d ^ sign) - sign) & isOne;
-    return next;
+// Places the values of a pass's runs exactly as the format reads them, one
+// code or string of zero codes at a time; see significancePassBody.
+template <typename Words>
+inline __attribute__((always_inline)) bool placeRunsExactly(BitWindow& reader, RunState& state, Words& words,
+                                                            int16_t* __restrict values,
+                                                            uint64_t* __restrict significant,
+                                                            const WordZeros* __restrict zeros, int32_t number,
+                                                            int32_t total, int32_t d) {
+    for (;;) {
+        if (!readCodesAfterPlacement(reader, state, d, total - number - 1)) return false;
+        number += state.zeroRun + 1;
+        if (number >= total) return true;
+        placeValue(words, zeros, values, significant, number, state.pendingValue, state.pendingValue != 0);
+    }
 }
 
 // Places the pending values of a pass's runs; see significancePassBody.
+// Between two placements of nonzero values the codes are one string of zero
+// codes, possibly empty, and one f = 1 code; they are read together, from
+// one look at the next 56 bits. Nothing of this waits on the numbers of the
+// pass, which keeps the chain from one step to the next short. Where the
+// codes would reach past the pass's end, placeRunsExactly reads them. The
+// loop is bound by the number of its instructions, so each one counts.
 template <typename Words>
 inline __attribute__((always_inline)) bool placeRuns(BitWindow& reader, RunState& state, Words words,
                                                      int16_t* __restrict values, uint64_t* __restrict significant,
-                                                     const uint64_t* __restrict before,
-                                                     const int32_t* __restrict zerosBefore, int32_t total,
-                                                     int32_t d) {
+                                                     const WordZeros* __restrict zeros, int32_t total, int32_t d) {
     int32_t number = state.zeroRun;
     if (number >= total) return true;
+    // The first value may be a 0 (after a first zero code); all later ones here are not.
+    placeValue(words, zeros, values, significant, number, state.pendingValue, state.pendingValue != 0);
+    // While the pass goes on k stays below 19: a group holds at most 2^18
+    // coefficients, and a longer run ends the pass. Only a first k may be
+    // larger.
+    int32_t k = state.riceParameter;
+    if (k > 23) return placeRunsExactly(reader, state, words, values, significant, zeros, number, total, d);
     for (;;) {
-        const int32_t w = words.find(number);
-        const int32_t bit = selectBit(~before[w], number - zerosBefore[w]);
-        values[w * 64 + bit] = int16_t(state.pendingValue);
-        significant[w] |= uint64_t(state.pendingValue != 0) << bit;
-
-        if (state.riceParameter > 23) return readCodesAfterPlacement(reader, state, d, total - number - 1);
-        const CodesInSight next = codesInSight(reader.peek25(), state.riceParameter, d);
-        // The pass ends within these codes: read them as far as they belong to it.
-        if (number + next.step >= total) return readCodesAfterPlacement(reader, state, d, total - number - 1);
-        reader.skip(next.length);
-        state.riceParameter = next.riceParameter;
-        state.pendingValue = next.pendingValue;
-        number += int32_t(next.step);
+        const uint64_t bits = reader.peek56();
+        // Up to 25 zero codes, covering 2^k (2^codes - 1) coefficients, k + codes.
+        const int32_t codes = __builtin_clzll(bits | (uint64_t(1) << 38));
+        const int32_t kAfterZeros = k + codes;
+        // Then the f = 1 code: kAfterZeros run bits and a sign bit, k - 1.
+        // Beyond the pass's end (or 25 zero codes) these bits mean nothing
+        // and are not used.
+        const uint64_t afterFlag = bits << codes << 1;
+        const uint32_t v = uint32_t(afterFlag >> ((63 - kAfterZeros) & 63));
+        const int64_t step =
+            int64_t(((uint64_t(1) << codes) - 1) << k) + int64_t(v >> 1) + 1;
+        if (number + step >= total) {
+            state.riceParameter = k;
+            return placeRunsExactly(reader, state, words, values, significant, zeros, number, total, d);
+        }
+        reader.skip(codes + kAfterZeros + 2);
+        k = kAfterZeros - (kAfterZeros > 0);
+        const int32_t sign = -int32_t(v & 1);
+        number += int32_t(step);
+        placeValue(words, zeros, values, significant, number, (d ^ sign) - sign, 1);
     }
 }
 
@@ -187,23 +200,20 @@ inline __attribute__((always_inline)) bool placeRuns(BitWindow& reader, RunState
 inline __attribute__((always_inline)) bool significancePassBody(BitReader& source, RunState& run,
                                                                 int16_t* __restrict values,
                                                                 uint64_t* __restrict significant,
-                                                                const uint64_t* __restrict before,
-                                                                int32_t* __restrict zerosBefore,
-                                                                int32_t groupWords, int32_t d) {
-    // Zeros in the words before each word; the padding past the group is
-    // marked significant and so not counted.
+                                                                WordZeros* __restrict zeros, int32_t groupWords,
+                                                                int32_t d) {
+    // The padding past the group is marked significant and so not counted.
     int32_t total = 0;
     for (int32_t w = 0; w < groupWords; ++w) {
-        zerosBefore[w] = total;
-        total += countBits(~significant[w]);
+        zeros[w].zeros = ~significant[w];
+        zeros[w].before = total;
+        total += countBits(zeros[w].zeros);
     }
     BitWindow reader(source);
     RunState state = run;
     const bool ok = groupWords <= WordsByCount::kMaxWords
-                        ? placeRuns(reader, state, WordsByCount(zerosBefore, groupWords), values, significant, before,
-                                    zerosBefore, total, d)
-                        : placeRuns(reader, state, WordsByScan(zerosBefore, groupWords), values, significant, before,
-                                    zerosBefore, total, d);
+                        ? placeRuns(reader, state, WordsByCount(zeros, groupWords), values, significant, zeros, total, d)
+                        : placeRuns(reader, state, WordsByScan(zeros, groupWords), values, significant, zeros, total, d);
     reader.close();
     run = state;
     return ok;

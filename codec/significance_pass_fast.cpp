@@ -30,9 +30,9 @@ void refinementPassFast(BitReader& reader, int16_t* values, const uint64_t* refi
     });
 }
 
-bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
-                          const uint64_t* before, int32_t* zerosBefore, int32_t groupWords, int32_t d) {
-    return significancePassBody(reader, run, values, significant, before, zerosBefore, groupWords, d);
+bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant, WordZeros* zeros,
+                          int32_t groupWords, int32_t d) {
+    return significancePassBody(reader, run, values, significant, zeros, groupWords, d);
 }
 
 int32_t countSetBitsFast(const uint64_t* words, int32_t count) {

@@ -29,18 +29,15 @@ PassResult runPass(Pass pass, std::vector<uint8_t> bits, const std::vector<int16
     result.significant.assign(size_t(words), 0);
     for (int32_t i = 0; i < words * 64; ++i)
         if (i >= groupSize || result.values[size_t(i)] != 0) result.significant[size_t(i / 64)] |= uint64_t(1) << (i % 64);
-    // As the decoder calls the pass: the bits before it without the padding.
-    std::vector<uint64_t> before = result.significant;
-    if (groupSize % 64 != 0) before.back() &= (uint64_t(1) << (groupSize % 64)) - 1;
-    std::vector<int32_t> zerosBefore(static_cast<size_t>(words));
+    std::vector<WordZeros> zeros(static_cast<size_t>(words));
     MemoryStream stream(bits.data(), int32_t(bits.size()), 0);
     BitReader reader;
     reader.attach(&stream);
     result.state = RunState{0, 1, 0};
     result.ok = readRunCode(reader, result.state, d);
     if (result.ok)
-        result.ok = pass(reader, result.state, result.values.data(), result.significant.data(), before.data(),
-                         zerosBefore.data(), words, d);
+        result.ok = pass(reader, result.state, result.values.data(), result.significant.data(), zeros.data(), words,
+                         d);
     result.consumed = reader.bitsConsumed();
     return result;
 }
