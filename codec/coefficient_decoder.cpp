@@ -82,7 +82,9 @@ bool PictureDecoder::decodeRun(int32_t d) {
 
 bool PictureDecoder::significancePass(int32_t d) {
     RunState state{zeroRun, riceParameter, pendingValue};
-    bool ok = significancePassFastAvailable()
+    bool ok = significancePassAvx512Available()
+                  ? significancePassAvx512(reader, state, groupValues, significant, wordZeros, groupWords, d)
+              : significancePassFastAvailable()
                   ? significancePassFast(reader, state, groupValues, significant, wordZeros, groupWords, d)
                   : significancePassPortable(reader, state, groupValues, significant, wordZeros, groupWords, d);
     zeroRun = state.zeroRun;

@@ -116,6 +116,17 @@ bool significancePassFastAvailable() {
 #endif
 }
 
+bool significancePassAvx512Available() {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool available = significancePassAvx512Compiled() && significancePassFastAvailable() &&
+                                  __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vl");
+    return available;
+#else
+    return false;
+#endif
+}
+
 bool refinementAvx512Available() {
 #if defined(__x86_64__) || defined(__i386__)
     static const bool available = refinementAvx512Compiled() && significancePassFastAvailable() &&

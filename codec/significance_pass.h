@@ -33,6 +33,12 @@ bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values,
 bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
                           WordZeros* zeros, int32_t groupWords, int32_t d);
 bool significancePassFastAvailable();
+// A third build with AVX-512 (significance_pass_avx512.cpp); only called
+// when significancePassAvx512Available().
+bool significancePassAvx512(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
+                            WordZeros* zeros, int32_t groupWords, int32_t d);
+bool significancePassAvx512Available();
+bool significancePassAvx512Compiled();
 
 // A third build of the refinement pass with AVX-512 (refinement_avx512.cpp);
 // only called when refinementAvx512Available().

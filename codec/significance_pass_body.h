@@ -1,7 +1,8 @@
-// The body of the significance pass, compiled once for any processor and once
-// with its bit instructions (significance_pass_fast.cpp). The including file
-// defines countBits and selectBit in an unnamed namespace first; everything
-// here stays local to it, so the two compilations never mix.
+// The body of the significance pass, compiled once for any processor, once
+// with its bit instructions (significance_pass_fast.cpp) and once more with
+// AVX-512 (significance_pass_avx512.cpp). The including file defines
+// countBits and selectBit in an unnamed namespace first; everything here
+// stays local to it, so the compilations never mix.
 #pragma once
 
 #include <emmintrin.h>
@@ -197,6 +198,7 @@ inline __attribute__((always_inline)) bool placeRuns(BitWindow& reader, RunState
 // takes the pending value. Only the number and the reader carry from one code
 // to the next, so finding the coefficient (its word from the words' counts of
 // zeros, then the bit within the word) never holds up the next code.
+template <typename WordsOfSmallGroups = WordsByCount>
 inline __attribute__((always_inline)) bool significancePassBody(BitReader& source, RunState& run,
                                                                 int16_t* __restrict values,
                                                                 uint64_t* __restrict significant,
@@ -211,8 +213,9 @@ inline __attribute__((always_inline)) bool significancePassBody(BitReader& sourc
     }
     BitWindow reader(source);
     RunState state = run;
-    const bool ok = groupWords <= WordsByCount::kMaxWords
-                        ? placeRuns(reader, state, WordsByCount(zeros, groupWords), values, significant, zeros, total, d)
+    const bool ok = groupWords <= WordsOfSmallGroups::kMaxWords
+                        ? placeRuns(reader, state, WordsOfSmallGroups(zeros, groupWords), values, significant, zeros,
+                                    total, d)
                         : placeRuns(reader, state, WordsByScan(zeros, groupWords), values, significant, zeros, total, d);
     reader.close();
     run = state;
