@@ -15,7 +15,7 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     groupSize = 16 * (planeWidth / 64) * (planeHeight / 64);
     groupWords = (groupSize + 63) / 64;
     groupValues = static_cast<int16_t*>(heapAlloc(size_t(groupWords) * 64 * sizeof(int16_t)));
-    groupPlaces = static_cast<int32_t*>(heapAlloc(size_t(groupSize) * sizeof(int32_t)));
+    groupPlaces = static_cast<int32_t*>(heapAlloc((size_t(groupSize) + 4096) * sizeof(int32_t)));
     significant = static_cast<uint64_t*>(heapAlloc(size_t(groupWords) * 2 * sizeof(uint64_t) +
                                                    size_t(groupWords) * sizeof(WordZeros)));
     if (groupValues == nullptr || groupPlaces == nullptr || significant == nullptr) {
@@ -29,6 +29,12 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     for (int32_t index = 0; index < groupSize; ++index) {
         const int32_t within = index % cellSize;
         groupPlaces[index] = ((index / cellSize) << 24) | ((within / cellWidth) * width + within % cellWidth);
+    }
+    // Where each cell starts in the plane, by scan position.
+    cellCorners = groupPlaces + groupSize;
+    for (int32_t position = 0; position < 4096; ++position) {
+        const Cell cell = cellOfScanPosition(position);
+        cellCorners[position] = cell.row * (height / 64) * width + cell.column * cellWidth;
     }
     refinable = significant + groupWords;
     wordZeros = reinterpret_cast<WordZeros*>(significant + 2 * size_t(groupWords));
@@ -112,11 +118,7 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
     if (nonzero * 8 <= groupSize) {
         // Sparse: only the nonzero values go into the (cleared) plane, and
         // only they are cleared in the scratch.
-        size_t corners[16];
-        for (int32_t s = 0; s < 16; ++s) {
-            const Cell cell = cellOfScanPosition(first + s);
-            corners[s] = size_t(cell.row) * cellHeight * size_t(width) + size_t(cell.column) * cellWidth;
-        }
+        const int32_t* corners = cellCorners + first;
         for (int32_t w = 0; w < groupWords; ++w) {
             uint64_t bits = significant[w];
             while (bits != 0) {
@@ -124,7 +126,7 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
                 bits &= bits - 1;
                 if (index >= groupSize) break;
                 const int32_t place = groupPlaces[index];
-                plane[corners[place >> 24] + size_t(place & 0xFFFFFF)] = groupValues[index];
+                plane[size_t(corners[place >> 24]) + size_t(place & 0xFFFFFF)] = groupValues[index];
                 groupValues[index] = 0;
             }
         }
@@ -132,8 +134,7 @@ void PictureDecoder::storeGroup(int16_t* plane, int32_t first) {
     }
     int16_t* values = groupValues;
     for (int32_t s = first; s < first + 16; ++s) {
-        Cell cell = cellOfScanPosition(s);
-        int16_t* corner = plane + size_t(cell.row) * cellHeight * size_t(width) + size_t(cell.column) * cellWidth;
+        int16_t* corner = plane + cellCorners[s];
         for (int32_t y = 0; y < cellHeight; ++y) {
             int16_t* row = corner + size_t(y) * width;
             // Cell rows are short (16 values in the show's pictures): copy them

@@ -48,7 +48,7 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), groupPlaces(nullptr), significant(nullptr), refinable(nullptr), wordZeros(nullptr),
+      groupValues(nullptr), groupPlaces(nullptr), cellCorners(nullptr), significant(nullptr), refinable(nullptr), wordZeros(nullptr),
       groupSize(0), groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {
@@ -75,6 +75,7 @@ void PictureDecoder::releaseScratch() {
     heapFree(significant);
     groupValues = nullptr;
     groupPlaces = nullptr;
+    cellCorners = nullptr;
     significant = nullptr;
     refinable = nullptr;
     wordZeros = nullptr;

@@ -102,6 +102,7 @@ private:
     // the bitmap lets a run skip zero coefficients a word at a time.
     int16_t* groupValues;
     int32_t* groupPlaces;  // per coefficient of a group: its cell << 24 | its place from the cell's corner
+    int32_t* cellCorners;  // per scan position: where its cell starts (inside the groupPlaces block)
     uint64_t* significant;
     uint64_t* refinable;   // significant before the current plane (inside the significant block)
     WordZeros* wordZeros;  // the significance pass's scratch (inside the significant block)
