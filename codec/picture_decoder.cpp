@@ -48,7 +48,8 @@ int32_t PictureBuffer::resize(int32_t newWidth, int32_t newHeight) {
 
 PictureDecoder::PictureDecoder()
     : planes{nullptr, nullptr, nullptr}, width(0), height(0), zeroRun(0), riceParameter(0), pendingValue(0),
-      groupValues(nullptr), groupPlaces(nullptr), cellCorners(nullptr), significant(nullptr), refinable(nullptr), wordZeros(nullptr),
+      groupValues(nullptr), groupPlaces(nullptr), cellCorners(nullptr), significant(nullptr), refinable(nullptr),
+      wordZeros(nullptr),
       groupSize(0), groupWords(0), planeBlock(nullptr) {}
 
 PictureDecoder::~PictureDecoder() {

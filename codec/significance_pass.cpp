@@ -60,8 +60,8 @@ inline int32_t selectBit(uint64_t v, int32_t n) {
 
 bool readRunCode(BitReader& reader, RunState& state, int32_t d) { return readRunCodeInline(reader, state, d); }
 
-bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant, WordZeros* zeros,
-                              int32_t groupWords, int32_t d) {
+bool significancePassPortable(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
+                              WordZeros* zeros, int32_t groupWords, int32_t d) {
     return significancePassBody(reader, run, values, significant, zeros, groupWords, d);
 }
 

@@ -216,7 +216,8 @@ inline __attribute__((always_inline)) bool significancePassBody(BitReader& sourc
     const bool ok = groupWords <= WordsOfSmallGroups::kMaxWords
                         ? placeRuns(reader, state, WordsOfSmallGroups(zeros, groupWords), values, significant, zeros,
                                     total, d)
-                        : placeRuns(reader, state, WordsByScan(zeros, groupWords), values, significant, zeros, total, d);
+                        : placeRuns(reader, state, WordsByScan(zeros, groupWords), values, significant, zeros,
+                                    total, d);
     reader.close();
     run = state;
     return ok;

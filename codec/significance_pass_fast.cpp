@@ -30,8 +30,8 @@ void refinementPassFast(BitReader& reader, int16_t* values, const uint64_t* refi
     });
 }
 
-bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant, WordZeros* zeros,
-                          int32_t groupWords, int32_t d) {
+bool significancePassFast(BitReader& reader, RunState& run, int16_t* values, uint64_t* significant,
+                          WordZeros* zeros, int32_t groupWords, int32_t d) {
     return significancePassBody(reader, run, values, significant, zeros, groupWords, d);
 }
 
