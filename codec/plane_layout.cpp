@@ -20,14 +20,9 @@ void stripsFromRows(const int16_t* rows, int16_t* strips, int32_t width, int32_t
 }
 
 void bandsFromStrips(const int16_t* strips, int16_t* bands, int32_t width, int32_t height) {
-    bandsFromStrips(strips, bands, width, height, 0, width / 8);
-}
-
-void bandsFromStrips(const int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
-                     int32_t endStrip) {
     for (int32_t row = 0; row < height; row += 8) {
-        for (int32_t column = firstStrip * 8; column < endStrip * 8; column += 8) {
-            const int16_t* source = strips + stripIndex(row, column - firstStrip * 8, height);
+        for (int32_t column = 0; column < width; column += 8) {
+            const int16_t* source = strips + stripIndex(row, column, height);
             int16_t* target = bands + bandIndex(row, column, width);
             __m128i block[8];
             for (int32_t i = 0; i < 8; ++i) block[i] = load(source + 8 * i);

@@ -26,8 +26,4 @@ inline size_t bandIndex(int32_t row, int32_t column, int32_t width) {
 // height are multiples of 8, source and destination do not overlap.
 void stripsFromRows(const int16_t* rows, int16_t* strips, int32_t width, int32_t height);
 void bandsFromStrips(const int16_t* strips, int16_t* bands, int32_t width, int32_t height);
-// The same for the strips [firstStrip, endStrip) only (a strip is eight
-// columns wide), given as strips that hold only these.
-void bandsFromStrips(const int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
-                     int32_t endStrip);
 void rowsFromBands(const int16_t* bands, int16_t* rows, int32_t width, int32_t height);

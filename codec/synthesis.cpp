@@ -127,11 +127,11 @@ void synthesizeRegionAverages(int16_t* plane, int32_t width, int32_t height) {
     synthesizeRegionAveragesAt(plane, height, size_t(width) * 8, 8, width / 64);
 }
 
-void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
-                            int32_t endStrip, LaneScratch& scratch, LanePath path) {
-    synthesizeRegionAveragesAt(strips, height, 64, size_t(height) * 8, (endStrip - firstStrip) / 8);
-    synthesizeInterleavedLines(strips, endStrip - firstStrip, height, scratch, path);
-    bandsFromStrips(strips, bands, width, height, firstStrip, endStrip);
+void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LaneScratch& scratch,
+                            LanePath path) {
+    synthesizeRegionAveragesAt(strips, height, 64, size_t(height) * 8, width / 64);
+    synthesizeInterleavedLines(strips, width / 8, height, scratch, path);
+    bandsFromStrips(strips, bands, width, height);
 }
 
 void synthesizeCodedColumns(const PlaneDequantiser& dequantiser, const int16_t* coded, int16_t* bands,
@@ -179,7 +179,7 @@ bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath
     }
     int16_t* bands = strips + count;
     stripsFromRows(plane, strips, width, height);
-    synthesizeStripColumns(strips, bands, width, height, 0, width / 8, scratch, path);
+    synthesizeStripColumns(strips, bands, width, height, scratch, path);
     synthesizeBandRows(bands, 0, height / 8, width, scratch, path);
     rowsFromBands(bands, plane, width, height);
     heapFree(strips);

@@ -26,25 +26,25 @@ bool synthesizePlane(int16_t* plane, int32_t width, int32_t height);
 // The same with a chosen register path (tests compare them).
 bool synthesizePlaneWith(int16_t* plane, int32_t width, int32_t height, LanePath path);
 
-// The synthesis as the decoder runs it, on a plane given in strips
-// (plane_layout.h), in pieces that stay in the cache from one step to the
-// next. synthesizeStripColumns runs stages A and B on the strips
-// [firstStrip, endStrip), whole columns of regions of eight strips each,
-// given as a buffer that holds only these, and moves them into their place in
-// `bands`, the whole plane in bands. synthesizeBandRows then runs stage C on
-// bands [firstBand, firstBand + bandCount), in any order. The scratch is
-// allocated for the longer side of the plane.
-void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, int32_t firstStrip,
-                            int32_t endStrip, LaneScratch& scratch, LanePath path = LanePath::automatic);
-// Stages A and B as the decoder runs them, straight from a coded plane
-// (dequantise.h) into `bands`: the block averages are dequantised and
-// synthesised first, then every eight columns that lie eight apart (the same
-// column of eight neighbouring blocks) are dequantised into interleaved lines
-// and synthesised together. `work` holds width * height / 64 + 8 * height
-// values.
+// The synthesis in pieces that stay in the cache from one step to the next,
+// on planes in strips or bands (plane_layout.h). The scratch is allocated for
+// the longer side of the plane.
+//
+// synthesizeStripColumns runs stages A and B on a whole plane in strips and
+// moves it into `bands` (the row-major synthesizePlane works this way).
+void synthesizeStripColumns(int16_t* strips, int16_t* bands, int32_t width, int32_t height, LaneScratch& scratch,
+                            LanePath path = LanePath::automatic);
+// synthesizeCodedColumns runs stages A and B as the decoder does, straight
+// from a coded plane (dequantise.h) into `bands`: the block averages are
+// dequantised and synthesised first, then every eight columns that lie eight
+// apart (the same column of eight neighbouring blocks) are dequantised into
+// interleaved lines and synthesised together. `work` holds
+// width * height / 64 + 8 * height values.
 void synthesizeCodedColumns(const PlaneDequantiser& dequantiser, const int16_t* coded, int16_t* bands,
                             int32_t width, int32_t height, int16_t* work, LaneScratch& scratch,
                             LanePath path = LanePath::automatic);
+// synthesizeBandRows runs stage C on bands [firstBand, firstBand + bandCount),
+// in any order.
 void synthesizeBandRows(int16_t* bands, int32_t firstBand, int32_t bandCount, int32_t width, LaneScratch& scratch,
                         LanePath path = LanePath::automatic);
 

@@ -31,7 +31,8 @@ void synthesizeLanesAvx512(int16_t* base, size_t stride, int32_t n, float* scrat
 
 // The line synthesis of `groups` groups of eight interleaved lines, each line
 // `length` values long: value i of line l of a group lies at 8 i + l, and the
-// groups follow each other. Stage B runs it on a plane in strips (eight
-// columns per group), stage C on a plane in bands (eight rows per group).
+// groups follow each other. Stage B runs it on eight columns at a time (a
+// plane in strips, or the decoder's lines of eight columns), stage C on a
+// plane in bands (eight rows per group).
 void synthesizeInterleavedLines(int16_t* values, int32_t groups, int32_t length, LaneScratch& scratch,
                                 LanePath path = LanePath::automatic);
