@@ -138,26 +138,48 @@ void PlaneDequantiser::averagesInto(const int16_t* coded, int16_t* averages) con
 
 void PlaneDequantiser::columnLinesInto(const int16_t* coded, const int16_t* averages, int32_t u,
                                        int32_t firstBlockColumn, int16_t* lines) const {
-    const int32_t blockColumns = width_ / 8;
-    for (int32_t by = 0; by < height_ / 8; ++by) {
-        const int16_t* codedRow = coded + size_t(by) * size_t(width_) + size_t(firstBlockColumn);
+    ColumnSources sources;
+    for (int32_t v = 0; v < 8; ++v) {
+        const int32_t i = 8 * v + u;
+        sources.rows[v] = coded + subbandOffset_[i] + size_t(firstBlockColumn);
+        sources.rowStep[v] = size_t(width_);
+        sources.step[v] = int16_t(_mm_cvtsi128_si32(step_[i]));
+        sources.half[v] = int16_t(_mm_cvtsi128_si32(half_[i]));
+    }
+    if (u == 0) {
+        // The block averages, already dequantised and synthesised.
+        sources.rows[0] = averages + size_t(firstBlockColumn);
+        sources.rowStep[0] = size_t(width_ / 8);
+        sources.step[0] = 1;
+        sources.half[0] = 0;
+    }
+    dequantiseColumnLines(sources, height_ / 8, lines);
+}
+
+void dequantiseColumnLinesPortable(const ColumnSources& sources, int32_t blockRows, int16_t* lines) {
+    __m128i steps[8], halves[8];
+    for (int32_t v = 0; v < 8; ++v) {
+        steps[v] = _mm_set1_epi16(sources.step[v]);
+        halves[v] = _mm_set1_epi16(sources.half[v]);
+    }
+    for (int32_t by = 0; by < blockRows; ++by) {
         int16_t* out = lines + size_t(by) * 64;
-        int32_t v = 0;
-        if (u == 0) {
-            const int16_t* average = averages + size_t(by) * size_t(blockColumns) + size_t(firstBlockColumn);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(average)));
-            v = 1;
-        }
-        for (; v < 8; ++v) {
-            const int32_t i = 8 * v + u;
+        for (int32_t v = 0; v < 8; ++v) {
+            const int16_t* row = sources.rows[v] + size_t(by) * sources.rowStep[v];
             // Eight subbands are read row by row, far apart: fetched ahead.
-            _mm_prefetch(reinterpret_cast<const char*>(codedRow + subbandOffset_[i] + 2 * size_t(width_)),
-                         _MM_HINT_T0);
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codedRow + subbandOffset_[i]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * v), reconstructLanes(x, step_[i], half_[i]));
+            _mm_prefetch(reinterpret_cast<const char*>(row + 2 * sources.rowStep[v]), _MM_HINT_T0);
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * v), reconstructLanes(x, steps[v], halves[v]));
         }
     }
+}
+
+void dequantiseColumnLines(const ColumnSources& sources, int32_t blockRows, int16_t* lines) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool avx2 = dequantiseAvx2Compiled() && __builtin_cpu_supports("avx2");
+    if (avx2) return dequantiseColumnLinesAvx2(sources, blockRows, lines);
+#endif
+    dequantiseColumnLinesPortable(sources, blockRows, lines);
 }
 
 void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality) {

@@ -34,6 +34,23 @@ bool dequantisePlane(int16_t** plane, int32_t width, int32_t height, int32_t qua
 // The same from a coded plane into a separate block-layout plane of the same size.
 void dequantisePlaneInto(const int16_t* coded, int16_t* blocks, int32_t width, int32_t height, int32_t quality);
 
+// Where the decoder's column lines come from: eight rows of coded values per
+// block row, row v at rows[v] + by * rowStep[v] for block row by, each
+// reconstructed with its step (step 1 and half 0 copy a row as it is).
+struct ColumnSources {
+    const int16_t* rows[8];
+    size_t rowStep[8];
+    int16_t step[8];
+    int16_t half[8];
+};
+
+// The eight rows of each of blockRows block rows into lines[64 by + 8 v ..];
+// the portable build and one with AVX2 (only where the processor has it).
+void dequantiseColumnLines(const ColumnSources& sources, int32_t blockRows, int16_t* lines);
+void dequantiseColumnLinesPortable(const ColumnSources& sources, int32_t blockRows, int16_t* lines);
+void dequantiseColumnLinesAvx2(const ColumnSources& sources, int32_t blockRows, int16_t* lines);
+bool dequantiseAvx2Compiled();
+
 // Dequantisation of one plane, prepared once (steps and where each
 // coefficient is read) and then run over all of it or a range of its blocks.
 class PlaneDequantiser {
