@@ -140,7 +140,10 @@ void synthesizeCodedColumns(const PlaneDequantiser& dequantiser, const int16_t* 
     int16_t* averages = work;
     int16_t* lines = work + size_t(blockColumns) * size_t(height / 8);
     dequantiser.averagesInto(coded, averages);
-    synthesizeRegionAveragesAt(averages, height, size_t(blockColumns), 1, width / 64);
+    if (path == LanePath::avx512 || (path == LanePath::automatic && avx512Available()))
+        synthesizeRegionAveragesAvx512(averages, height, size_t(blockColumns), width / 64);
+    else
+        synthesizeRegionAveragesAt(averages, height, size_t(blockColumns), 1, width / 64);
     for (int32_t first = 0; first < blockColumns; first += 8) {
         for (int32_t u = 0; u < 8; ++u) {
             dequantiser.columnLinesInto(coded, averages, u, first, lines);

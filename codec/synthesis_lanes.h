@@ -29,6 +29,11 @@ void synthesizeLanesAvx(int16_t* base, size_t stride, int32_t n, float* scratchL
 // The eight-lane kernel in 512-bit registers (synthesis_lanes_avx512.cpp).
 void synthesizeLanesAvx512(int16_t* base, size_t stride, int32_t n, float* scratchLine);
 
+// Stage A on eight lanes at once in 512-bit registers, on block averages
+// held one block row after the other (value (by, bx) at by * blockRowStep + bx);
+// the first regionColumns columns of regions.
+void synthesizeRegionAveragesAvx512(int16_t* averages, int32_t height, size_t blockRowStep, int32_t regionColumns);
+
 // The line synthesis of `groups` groups of eight interleaved lines, each line
 // `length` values long: value i of line l of a group lies at 8 i + l, and the
 // groups follow each other. Stage B runs it on eight columns at a time (a
