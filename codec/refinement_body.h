@@ -34,29 +34,45 @@ inline uint32_t reverse32(uint32_t v) {
            (uint32_t(kReverse.bits[(v >> 16) & 0xFF]) << 8) | uint32_t(kReverse.bits[v >> 24]);
 }
 
-// For each word of the group: its refinement bits, read up to 24 at a time
-// and deposited onto the positions they belong to (the first bit read on the
-// lowest position), go to moveAway(word, ones), which moves the coefficients
-// whose bit is 1 one step d further from zero.
+// One word's refinement bits, read up to 24 at a time and deposited onto
+// the positions they belong to (the first bit read on the lowest position);
+// then moveAway(word, ones) moves the coefficients whose bit is 1.
+template <typename MoveAway>
+inline __attribute__((always_inline)) void refineWord(BitWindow& reader, int32_t word, uint64_t bits,
+                                                      MoveAway& moveAway) {
+    uint64_t ones = 0;
+    while (bits != 0) {
+        uint64_t chunk = bits;
+        int32_t count = int32_t(_mm_popcnt_u64(bits));
+        if (count > 24) {
+            chunk = bits & (_pdep_u64(uint64_t(1) << 24, bits) - 1);  // the lowest 24 positions
+            count = 24;
+        }
+        const uint32_t read = reader.readBits(count);
+        ones |= _pdep_u64(reverse32(read) >> (32 - count), chunk);
+        bits &= ~chunk;
+    }
+    if (ones != 0) moveAway(word, ones);
+}
+
+// The refinement pass over a group: each word's bits go through refineWord
+// to moveAway(word, ones), which moves the coefficients whose bit is 1 one
+// step d further from zero.
 template <typename MoveAway>
 inline __attribute__((always_inline)) void refinementBody(BitReader& source, const uint64_t* refinable,
                                                           int32_t groupWords, MoveAway moveAway) {
     BitWindow reader(source);
-    for (int32_t word = 0; word < groupWords; ++word) {
-        uint64_t bits = refinable[word];
-        uint64_t ones = 0;
-        while (bits != 0) {
-            uint64_t chunk = bits;
-            int32_t count = int32_t(_mm_popcnt_u64(bits));
-            if (count > 24) {
-                chunk = bits & (_pdep_u64(uint64_t(1) << 24, bits) - 1);  // the lowest 24 positions
-                count = 24;
-            }
-            const uint32_t read = reader.readBits(count);
-            ones |= _pdep_u64(reverse32(read) >> (32 - count), chunk);
-            bits &= ~chunk;
+    // Only the words with coefficients to refine are visited, found from a
+    // mask of them: a test of each word would be a branch that is often
+    // mispredicted.
+    for (int32_t first = 0; first < groupWords; first += 64) {
+        const int32_t count = groupWords - first < 64 ? groupWords - first : 64;
+        uint64_t words = 0;
+        for (int32_t w = 0; w < count; ++w) words |= uint64_t(refinable[first + w] != 0) << w;
+        for (; words != 0; words &= words - 1) {
+            const int32_t word = first + int32_t(_tzcnt_u64(words));
+            refineWord(reader, word, refinable[word], moveAway);
         }
-        if (ones != 0) moveAway(word, ones);
     }
     reader.close();
 }
