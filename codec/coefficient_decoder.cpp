@@ -25,16 +25,16 @@ bool PictureDecoder::prepareCoefficientDecoding(int32_t planeWidth, int32_t plan
     // Where each coefficient of a group goes, relative to its cell's corner,
     // so that storing a sparse group needs no division.
     const int32_t cellWidth = width / 64;
-    const int32_t cellSize = cellWidth * (height / 64);
-    for (int32_t index = 0; index < groupSize; ++index) {
-        const int32_t within = index % cellSize;
-        groupPlaces[index] = ((index / cellSize) << 24) | ((within / cellWidth) * width + within % cellWidth);
-    }
+    const int32_t cellHeight = height / 64;
+    int32_t index = 0;
+    for (int32_t cell = 0; cell < 16; ++cell)
+        for (int32_t y = 0; y < cellHeight; ++y)
+            for (int32_t x = 0; x < cellWidth; ++x) groupPlaces[index++] = (cell << 24) | (y * width + x);
     // Where each cell starts in the plane, by scan position.
     cellCorners = groupPlaces + groupSize;
     for (int32_t position = 0; position < 4096; ++position) {
         const Cell cell = cellOfScanPosition(position);
-        cellCorners[position] = cell.row * (height / 64) * width + cell.column * cellWidth;
+        cellCorners[position] = cell.row * cellHeight * width + cell.column * cellWidth;
     }
     refinable = significant + groupWords;
     wordZeros = reinterpret_cast<WordZeros*>(significant + 2 * size_t(groupWords));
