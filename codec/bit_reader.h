@@ -119,12 +119,7 @@ public:
     // The next 56 bits or more, left-aligned, without consuming them. The
     // word is topped up every time, without a branch on how full it is.
     __attribute__((always_inline)) uint64_t peek56() {
-        if (position_ > BitReader::kBufferSize - 8) {
-            close();
-            reader_.refill();
-            position_ = reader_.position;
-        }
-        BitReader::fill(reader_.buffer, position_, word_, count_);
+        topUp();
         return word_;
     }
     __attribute__((always_inline)) void close() {

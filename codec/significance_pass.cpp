@@ -116,24 +116,21 @@ bool significancePassFastAvailable() {
 #endif
 }
 
-bool significancePassAvx512Available() {
+namespace {
+
+// What the 512-bit builds of the two passes need beyond the bit instructions.
+bool avx512ForBitPlanes() {
 #if defined(__x86_64__) || defined(__i386__)
-    static const bool available = significancePassAvx512Compiled() && significancePassFastAvailable() &&
-                                  __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vl");
+    static const bool available = significancePassFastAvailable() && __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
     return available;
 #else
     return false;
 #endif
 }
 
-bool refinementAvx512Available() {
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool available = refinementAvx512Compiled() && significancePassFastAvailable() &&
-                                  __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                  __builtin_cpu_supports("avx512vl");
-    return available;
-#else
-    return false;
-#endif
-}
+}  // namespace
+
+bool significancePassAvx512Available() { return significancePassAvx512Compiled() && avx512ForBitPlanes(); }
+
+bool refinementAvx512Available() { return refinementAvx512Compiled() && avx512ForBitPlanes(); }

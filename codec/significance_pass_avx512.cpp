@@ -29,9 +29,8 @@ public:
     static const int32_t kMaxWords = 32;
 
     WordsInOneRegister(const WordZeros* words, int32_t count) {
-        alignas(64) int16_t counts[kMaxWords];
-        for (int32_t w = 0; w < kMaxWords; ++w) counts[w] = w < count ? int16_t(words[w].before) : int16_t(0x7FFF);
-        counts_ = _mm512_load_si512(counts);
+        const CountLanes counts(words, count);
+        counts_ = _mm512_loadu_si512(counts.lanes);
     }
     int32_t find(int32_t number) const {
         // Bit w is set for the words with more than `number` zeros before

@@ -92,6 +92,15 @@ private:
     int32_t word_;
 };
 
+// The zero counts of a group of at most 32 words as 16-bit lanes; the
+// lanes past the group hold more zeros than any number.
+struct alignas(16) CountLanes {
+    int16_t lanes[32];
+    CountLanes(const WordZeros* words, int32_t count) {
+        for (int32_t w = 0; w < 32; ++w) lanes[w] = w < count ? int16_t(words[w].before) : int16_t(0x7FFF);
+    }
+};
+
 // The same for groups of at most 32 words (2048 coefficients, as in the
 // show's pictures): every count is compared at once, in 16-bit lanes, and
 // the word found without a branch that could be mispredicted.
@@ -100,9 +109,9 @@ public:
     static const int32_t kMaxWords = 32;
 
     WordsByCount(const WordZeros* words, int32_t count) {
-        alignas(16) int16_t counts[kMaxWords];
-        for (int32_t w = 0; w < kMaxWords; ++w) counts[w] = w < count ? int16_t(words[w].before) : int16_t(0x7FFF);
-        for (int32_t i = 0; i < 4; ++i) counts_[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(counts) + i);
+        const CountLanes counts(words, count);
+        for (int32_t i = 0; i < 4; ++i)
+            counts_[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(counts.lanes) + i);
     }
     int32_t find(int32_t number) const {
         const __m128i n = _mm_set1_epi16(int16_t(number));
