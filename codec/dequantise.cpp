@@ -121,17 +121,12 @@ void PlaneDequantiser::averagesInto(const int16_t* coded, int16_t* averages) con
     // Block (bx, by) takes value j = 8 (by mod 8) + bx mod 8 of region
     // (bx / 8, by / 8); a region row's values j lie in one run of the coded plane.
     const int32_t regionColumns = width_ / 64;
-    const int32_t step = quality_, half = quality_ >> 1;
     for (int32_t by = 0; by < height_ / 8; ++by) {
         const int16_t* regionRow = coded + size_t(by / 8) * size_t(width_);
         int16_t* out = averages + size_t(by) * size_t(regionColumns) * 8;
         for (int32_t c = 0; c < 8; ++c) {
             const int16_t* area = regionRow + areaOffset_[8 * (by % 8) + c];
-            for (int32_t rx = 0; rx < regionColumns; ++rx) {
-                const int32_t x = area[rx];
-                const int32_t sign = (x > 0) - (x < 0);
-                out[8 * rx + c] = int16_t(uint16_t(uint32_t(x * step + sign * half)));
-            }
+            for (int32_t rx = 0; rx < regionColumns; ++rx) out[8 * rx + c] = reconstructCoefficient(area[rx], quality_);
         }
     }
 }

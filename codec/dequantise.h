@@ -20,10 +20,8 @@ int32_t quantiserStep(int32_t u, int32_t v, int32_t quality);
 
 // A quantised value placed in the middle of its interval, kept as 16 bits.
 inline int16_t reconstructCoefficient(int32_t x, int32_t step) {
-    int32_t value = 0;
-    if (x > 0) value = x * step + (step >> 1);
-    if (x < 0) value = x * step - (step >> 1);
-    return int16_t(uint16_t(uint32_t(value)));
+    const int32_t sign = (x > 0) - (x < 0);  // no branch: the signs of coefficients are as good as random
+    return int16_t(uint16_t(uint32_t(x * step + sign * (step >> 1))));
 }
 
 // Replaces the coded plane in *plane (width x height) by a new plane in block

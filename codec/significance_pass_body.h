@@ -187,8 +187,7 @@ inline __attribute__((always_inline)) bool placeRuns(BitWindow& reader, RunState
         // and are not used.
         const uint64_t afterFlag = bits << codes << 1;
         const uint32_t v = uint32_t(afterFlag >> ((63 - kAfterZeros) & 63));
-        const int64_t step =
-            int64_t(((uint64_t(1) << codes) - 1) << k) + int64_t(v >> 1) + 1;
+        const int64_t step = int64_t(((uint64_t(1) << codes) - 1) << k) + int64_t(v >> 1) + 1;
         if (number + step >= total) {
             state.riceParameter = k;
             return placeRunsExactly(reader, state, words, values, significant, zeros, number, total, d);
