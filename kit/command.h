@@ -5,6 +5,9 @@
 //   static int run_pack(int argc, char** argv);   // argv[0] is "pack"
 //   VELKIT_COMMAND(pack, "pack OUT.lcc [options] PATH...", "writes an archive", run_pack);
 //
+// `velkit CMD --help` (or -h) prints the command's usage and help and exits 0
+// without running it.
+//
 // A command returns the process exit status: 0 on success, 1 on any failure,
 // after printing a clear message that starts with "velkit: " on stderr.
 
@@ -13,6 +16,7 @@ struct KitCommand {
     const char* usage;
     const char* summary;
     int (*run)(int argc, char** argv);
+    const char* details;  // more help for `velkit CMD --help`; null for none
 };
 
 struct KitCommandRegistrar {
@@ -20,7 +24,12 @@ struct KitCommandRegistrar {
 };
 
 #define VELKIT_COMMAND(id, usage, summary, function) \
-    static const KitCommandRegistrar velkit_command_##id({#id, usage, summary, function})
+    static const KitCommandRegistrar velkit_command_##id({#id, usage, summary, function, nullptr})
+
+// The same, with a longer help text that `velkit CMD --help` prints after the
+// usage line (options, defaults, an example).
+#define VELKIT_COMMAND_WITH_HELP(id, usage, summary, details, function) \
+    static const KitCommandRegistrar velkit_command_##id({#id, usage, summary, function, details})
 
 // The registered commands, in registration order.
 int kit_command_count();

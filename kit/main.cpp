@@ -12,6 +12,11 @@ static void print_usage(FILE* out) {
     }
 }
 
+static void print_command_help(const KitCommand& command) {
+    std::printf("usage: velkit %s\n\n%s\n", command.usage, command.summary);
+    if (command.details) std::printf("\n%s", command.details);
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         print_usage(stderr);
@@ -25,6 +30,12 @@ int main(int argc, char** argv) {
     if (!command) {
         std::fprintf(stderr, "velkit: unknown command '%s' (try 'velkit help')\n", argv[1]);
         return 1;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            print_command_help(*command);
+            return 0;
+        }
     }
     return command->run(argc - 1, argv + 1);
 }

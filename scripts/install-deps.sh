@@ -9,6 +9,8 @@ build_packages=(  # the Linux build, the tests, and the Windows cross build run 
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libpng-dev libjpeg-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev  # velkit: songs, video
+  libheif-dev libexif-dev libwebp-dev  # velkit: phone photos and their metadata
   fonts-unfonts-core fonts-dejavu-core
   xvfb xauth
   mingw-w64 libz-mingw-w64-dev libstb-dev wine64
