@@ -116,7 +116,11 @@ MusicStream::~MusicStream() {
 bool MusicStream::open_music(const char* name) {
     if (source) return false; // the track is opened once
     source = openFile(name);
-    if (!source) return false;
+    if (!source) {
+        // The show still plays, in silence with its loops, on the output's clock.
+        std::fprintf(stderr, "music: %s: not found, playing silence\n", name);
+        return false;
+    }
     ov_callbacks callbacks = {source_read, source_seek, source_close, source_tell};
     if (ov_open_callbacks(source, &decoder, nullptr, 0, callbacks) == 0) {
         decoder_open = 1;
@@ -136,7 +140,8 @@ bool MusicStream::open_music(const char* name) {
 }
 
 bool MusicStream::start_music(void* window) {
-    if (!source) return false;
+    // Without a track (or one that does not decode) the output still runs: it
+    // plays silence and the loops, and its clock drives the show.
     playing = 1;
     if (!player_open(&MusicStream::render_music, this, window)) {
         playing = 0;

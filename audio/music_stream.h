@@ -24,8 +24,9 @@ public:
     // file was found, whether or not it decodes (a stream that does not decode
     // plays silence).
     bool open_music(const char* name);
-    // Starts the output (the global player) with render_music. False when
-    // there is no track or the output could not be opened.
+    // Starts the output (the global player) with render_music, with or
+    // without a track (no track plays silence). False when no output, not
+    // even the silent one, could be opened.
     bool start_music(void* window = nullptr);
     // The player's render callback; context is the music object. Fills the
     // block with the next frames of music (silence after the end or when not

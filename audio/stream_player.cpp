@@ -4,8 +4,11 @@
 #include "audio/stream_player.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
+
+#include "audio/silent_output.h"
 
 namespace {
 
@@ -34,7 +37,11 @@ void to_pcm16(const float* block, float scale, void* region1, uint32_t length1, 
 
 StreamPlayer::StreamPlayer() { reset(); }
 
-StreamPlayer::~StreamPlayer() { close(); }
+StreamPlayer::~StreamPlayer() {
+    // The thread runs on this object: it must have ended before it goes.
+    do close();
+    while (thread);
+}
 
 void StreamPlayer::reset() {
     buffer = nullptr;
@@ -63,6 +70,11 @@ void StreamPlayer::reset() {
 uint32_t StreamPlayer::open(RenderCallback renderCallback, void* context, void* window,
                             SoundDevice* soundDevice, bool startThread) {
     close();
+    // A refill thread that has not ended still owns this player.
+    if (thread) {
+        delete soundDevice;
+        return 0;
+    }
     reset();
     render = renderCallback;
     render_context = context;
@@ -117,18 +129,11 @@ void StreamPlayer::close() {
     stop = 1;
     if (wake_event) platformSetEvent(wake_event);
     if (thread) {
-        bool ended = platformWaitThread(thread, 1000);
+        // A thread that has not ended may still be inside a refill: all it
+        // uses stays as it is, and stop stays set, until it has ended.
+        if (!platformWaitThread(thread, 1000)) return;
         platformReleaseThread(thread);
         thread = nullptr;
-        // A thread that did not end may still be inside a refill: leave it
-        // what it uses rather than free it under its feet.
-        if (!ended) {
-            wake_event = nullptr;
-            lock = nullptr;
-            buffer = primary = nullptr;
-            device = nullptr;
-            return;
-        }
     }
     if (wake_event) platformDestroyEvent(wake_event);
     wake_event = nullptr;
@@ -242,7 +247,13 @@ StreamPlayer& the_player() {
 } // namespace
 
 uint32_t player_open(RenderCallback render, void* context, void* window) {
-    return the_player().open(render, context, window, platformOpenSoundDevice(), true);
+    StreamPlayer& player = the_player();
+    if (player.open(render, context, window, platformOpenSoundDevice(), true)) return 0xFFFFFFFFu;
+    // Without a sound output the show still plays, in silence, on a clock
+    // that runs as the output would have.
+    std::fprintf(stderr, "no sound output: the show plays in silence\n");
+    std::fflush(stderr);
+    return player.open(render, context, window, create_silent_output(), true);
 }
 
 void player_close() { the_player().close(); }

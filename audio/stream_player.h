@@ -35,7 +35,9 @@ public:
     // set, starts the refill thread. All bits set on success, 0 on failure.
     uint32_t open(RenderCallback render, void* context, void* window, SoundDevice* device,
                   bool startThread);
-    // Stops the thread and releases the output.
+    // Stops the thread and releases the output. A thread that does not end
+    // within 1000 ms keeps everything it uses; a later close() or open()
+    // waits for it again, and open() fails while it runs.
     void close();
     // Music bytes played: negative during the first 16384 bytes.
     int32_t position();
@@ -77,7 +79,9 @@ private:
     float block[kPlayerBlockFrames * 2];
 };
 
-// The global player over the machine's default sound device.
+// The global player over the machine's default sound device. Where that
+// cannot be opened, it says so on stderr and runs on a silent output whose
+// clock advances as the device's would have.
 uint32_t player_open(RenderCallback render, void* context, void* window);
 void player_close();
 int32_t player_position();
