@@ -13,8 +13,14 @@
 namespace {
 
 const uint32_t kDataTag = 0x61746164; // "data"
-const uint32_t kFormatRecordBytes = 20;
+const uint32_t kFormatRecordBytes = 40;  // WAVEFORMATEXTENSIBLE, the longest we read
 const uint32_t kFormatMinimumBytes = 16;
+const uint32_t kExtensibleBytes = 40;
+const uint16_t kFormatPcm = 1;
+const uint16_t kFormatExtensible = 0xFFFE;
+// The tail of every KSDATAFORMAT_SUBTYPE_* GUID; its first two bytes name the format.
+const unsigned char kSubtypeTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 bool read_u32(Stream* stream, uint32_t* value) {
     unsigned char bytes[4];
@@ -55,7 +61,21 @@ bool read_loop(Stream* stream, const char* name, int16_t** samples, uint32_t* fr
         return refuse(name, "format chunk runs past the end");
     if (formatBytes > kFormatRecordBytes) stream->seekRelative(int32_t(formatBytes - kFormatRecordBytes));
 
-    uint16_t tag = u16_at(format), channels = u16_at(format + 2), blockAlign = u16_at(format + 12),
+    uint16_t tag = u16_at(format);
+    // Many editors write 16-bit stereo PCM in the extensible layout: the
+    // format then lives in its subtype, and every sample bit must be valid.
+    if (tag == kFormatExtensible) {
+        if (formatBytes < kExtensibleBytes || u16_at(format + 16) < 22)
+            return refuse(name, "extensible format chunk too short");
+        const uint16_t validBits = u16_at(format + 18);
+        const uint32_t channelMask = u32_at(format + 20);
+        if (u16_at(format + 24) != kFormatPcm || std::memcmp(format + 26, kSubtypeTail, 14) != 0)
+            return refuse(name, "not 16-bit PCM stereo at 44100 Hz");
+        if (validBits != 16 || (channelMask != 0 && channelMask != 3))
+            return refuse(name, "not 16-bit PCM stereo at 44100 Hz");
+        tag = kFormatPcm;
+    }
+    uint16_t channels = u16_at(format + 2), blockAlign = u16_at(format + 12),
              bits = u16_at(format + 14);
     uint32_t rate = u32_at(format + 4);
     if (blockAlign == 0) return refuse(name, "block align is 0");
