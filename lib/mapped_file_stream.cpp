@@ -21,7 +21,8 @@ int32_t MappedFileStream::openMapped(const char* name) {
     mapping_->mapping = platformCreateMapping(file);
     const void* view = mapping_->mapping ? platformMapView(mapping_->mapping) : nullptr;
     data_ = static_cast<uint8_t*>(const_cast<void*>(view));
-    int32_t bytes = platformFileSize(file);
+    // The view's own size: the file may have grown since it was mapped.
+    int32_t bytes = mapping_->mapping ? platformMappingSize(mapping_->mapping) : 0;
     // Without a view there is nothing to read: the stream is empty.
     size_ = view && bytes > 0 ? bytes : 0;
     position_ = 0;

@@ -66,6 +66,9 @@ void platformCloseFile(PlatformFileHandle file);
 PlatformMappingHandle platformCreateMapping(PlatformFileHandle file);
 // The view of the whole mapped file; null on failure.
 const void* platformMapView(PlatformMappingHandle mapping);
+// Bytes of the file that the mapping holds, fixed when it was made (a file
+// that grows afterwards is not read past its view); at most 2^31 - 1.
+int32_t platformMappingSize(PlatformMappingHandle mapping);
 void platformUnmapView(PlatformMappingHandle mapping, const void* view);
 void platformCloseMapping(PlatformMappingHandle mapping);
 

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -162,6 +164,12 @@ const void* platformMapView(PlatformMappingHandle handle) {
     if (!mapping) return nullptr;
     void* view = mmap(nullptr, mapping->length, PROT_READ, MAP_PRIVATE, mapping->fd, 0);
     return view == MAP_FAILED ? nullptr : view;
+}
+
+int32_t platformMappingSize(PlatformMappingHandle handle) {
+    Mapping* mapping = reinterpret_cast<Mapping*>(handle);
+    if (!mapping) return 0;
+    return mapping->length > size_t(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(mapping->length);
 }
 
 void platformUnmapView(PlatformMappingHandle handle, const void* view) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "platform/files.h"
@@ -38,6 +39,7 @@ DWORD shareMode(int share) {
 struct Mapping {
     HANDLE file;
     HANDLE section;
+    int32_t size;  // the section's size, fixed when it was made
 };
 
 }  // namespace
@@ -81,9 +83,15 @@ void platformCloseFile(PlatformFileHandle file) {
 }
 
 PlatformMappingHandle platformCreateMapping(PlatformFileHandle file) {
-    HANDLE section = CreateFileMappingA(toHandle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    // The section is made exactly as large as the file is now (a read-only
+    // section cannot be larger than its file), so the size stays true.
+    LARGE_INTEGER bytes;
+    if (!GetFileSizeEx(toHandle(file), &bytes) || bytes.QuadPart <= 0) return 0;
+    HANDLE section = CreateFileMappingA(toHandle(file), nullptr, PAGE_READONLY, DWORD(bytes.QuadPart >> 32),
+                                        DWORD(bytes.QuadPart & 0xFFFFFFFFu), nullptr);
     if (!section) return 0;
-    Mapping* mapping = new Mapping{toHandle(file), section};
+    const int32_t size = bytes.QuadPart > INT32_MAX ? INT32_MAX : int32_t(bytes.QuadPart);
+    Mapping* mapping = new Mapping{toHandle(file), section, size};
     return reinterpret_cast<PlatformMappingHandle>(mapping);
 }
 
@@ -91,6 +99,11 @@ const void* platformMapView(PlatformMappingHandle handle) {
     Mapping* mapping = reinterpret_cast<Mapping*>(handle);
     if (!mapping) return nullptr;
     return MapViewOfFile(mapping->section, FILE_MAP_READ, 0, 0, 0);
+}
+
+int32_t platformMappingSize(PlatformMappingHandle handle) {
+    Mapping* mapping = reinterpret_cast<Mapping*>(handle);
+    return mapping ? mapping->size : 0;
 }
 
 void platformUnmapView(PlatformMappingHandle, const void* view) {
