@@ -5,7 +5,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return win_main(system_platform()); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show_command) {
+    return win_main(system_platform(), show_command);
+}
 #else
 int main() { return win_main(system_platform()); }
 #endif

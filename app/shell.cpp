@@ -32,7 +32,7 @@ void create_audio() {
 
 }  // namespace
 
-int32_t win_main(const ShellPlatform& platform) {
+int32_t win_main(const ShellPlatform& platform, int32_t show_command) {
     set_shell_platform(platform);
     mountArchives();
     create_audio();
@@ -50,7 +50,7 @@ int32_t win_main(const ShellPlatform& platform) {
         platform.message_box("Window Creation Error.", "ERROR", MessageBoxIconExclamation);
         return 0;
     }
-    platform.show_window(window);
+    platform.show_window(window, show_command);
     if (app_state.music) app_state.music->start_music(window);
 
     for (;;) {

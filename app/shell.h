@@ -6,8 +6,8 @@
 
 // The program: start-up in its fixed order, then the message loop. Returns
 // the exit code: 0 after the two start-up message boxes and when the window
-// has been closed.
-int32_t win_main(const ShellPlatform& platform);
+// has been closed. show_command: how the system asked the window to be shown.
+int32_t win_main(const ShellPlatform& platform, int32_t show_command = kShowWindowNormal);
 
 // Handles the five window events of the show window.
 int32_t window_proc(PlatformWindow* window, const WindowMessage& message);

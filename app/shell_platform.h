@@ -12,7 +12,7 @@ struct ShellPlatform {
     void (*show_cursor)(bool visible);
     PlatformWindow* (*create_window)(const char* title, int32_t x, int32_t y, int32_t width,
                                      int32_t height, WindowProcedure procedure);
-    void (*show_window)(PlatformWindow* window);
+    void (*show_window)(PlatformWindow* window, int32_t show_command);
     void (*swap_buffers)(PlatformWindow* window);
     bool (*peek_event)();
     bool (*dispatch_event)(int32_t* quit_code);

@@ -39,9 +39,13 @@ void platformShowCursor(bool visible);
 PlatformWindow* platformCreateWindow(const char* title, int32_t x, int32_t y, int32_t width,
                                      int32_t height, WindowProcedure procedure);
 
-// Shows the window and brings it to the foreground; the procedure receives
-// Activated, Resized and EraseBackground as on a first show.
-void platformShowWindow(PlatformWindow* window);
+// How the program was asked to show its window (Windows' show commands; the
+// desktop platforms other than Windows show it normally whatever is asked).
+constexpr int32_t kShowWindowNormal = 1;
+
+// Shows the window as `showCommand` asks and brings it to the foreground; the
+// procedure receives Activated, Resized and EraseBackground as on a first show.
+void platformShowWindow(PlatformWindow* window, int32_t showCommand);
 
 void platformClientSize(PlatformWindow* window, int32_t* width, int32_t* height);
 

@@ -1,6 +1,8 @@
 // The show window over SDL2. SDL switches the display mode only for a
 // fullscreen window, so a requested switch is remembered and applied to the
 // window when it is created; it is undone with the window or at process exit.
+// Where the desktop already has the mode, the window is fullscreen on the
+// desktop all the same: it covers the screen and stays above the panels.
 #include "platform/window.h"
 
 #include <SDL.h>
@@ -18,7 +20,8 @@ struct PlatformWindow {
 namespace {
 
 PlatformWindow* g_window = nullptr;
-bool g_switch_mode = false;  // the window must carry the mode below
+bool g_fullscreen = false;   // a display mode was asked for: the window covers the screen
+bool g_switch_mode = false;  // ... and must carry the mode below
 SDL_DisplayMode g_mode = {};
 PixelFormatRequest g_format = {32, 24, true};
 bool g_quit_posted = false;
@@ -83,6 +86,7 @@ void closeWindow() {
     deliver(window, WindowEvent::Destroyed, 0);
     g_window = nullptr;
     g_switch_mode = false;
+    g_fullscreen = false;
     SDL_DestroyWindow(window->window);
     delete window;
 }
@@ -121,13 +125,18 @@ bool platformChangeDisplayMode(int32_t width, int32_t height, int32_t bitsPerPix
     SDL_DisplayMode desktop;
     if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
     g_switch_mode = false;
-    if (isMode(desktop, width, height, bitsPerPixel)) return true;
+    g_fullscreen = false;
+    if (isMode(desktop, width, height, bitsPerPixel)) {
+        g_fullscreen = true;
+        return true;
+    }
     int count = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode mode;
         if (SDL_GetDisplayMode(0, i, &mode) == 0 && isMode(mode, width, height, bitsPerPixel)) {
             g_mode = mode;
             g_switch_mode = true;
+            g_fullscreen = true;
             return true;
         }
     }
@@ -135,8 +144,9 @@ bool platformChangeDisplayMode(int32_t width, int32_t height, int32_t bitsPerPix
 }
 
 void platformRestoreDisplayMode() {
-    if (g_window && g_switch_mode) SDL_SetWindowFullscreen(g_window->window, 0);
+    if (g_window && g_fullscreen) SDL_SetWindowFullscreen(g_window->window, 0);
     g_switch_mode = false;
+    g_fullscreen = false;
 }
 
 void platformShowCursor(bool visible) {
@@ -148,7 +158,10 @@ PlatformWindow* platformCreateWindow(const char* title, int32_t x, int32_t y, in
     if (g_window || !startVideo()) return nullptr;
     setGlAttributes(g_format.depthBits);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
-    if (g_switch_mode) flags |= SDL_WINDOW_FULLSCREEN;
+    if (g_switch_mode)
+        flags |= SDL_WINDOW_FULLSCREEN;
+    else if (g_fullscreen)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     SDL_Window* sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags);
     if (!sdlWindow) return nullptr;
     if (g_switch_mode) SDL_SetWindowDisplayMode(sdlWindow, &g_mode);
@@ -158,7 +171,7 @@ PlatformWindow* platformCreateWindow(const char* title, int32_t x, int32_t y, in
     return window;
 }
 
-void platformShowWindow(PlatformWindow* window) {
+void platformShowWindow(PlatformWindow* window, int32_t) {
     SDL_ShowWindow(window->window);
     SDL_RaiseWindow(window->window);
     sdlSetForeground(true);

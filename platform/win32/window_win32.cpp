@@ -87,8 +87,8 @@ PlatformWindow* platformCreateWindow(const char* title, int32_t x, int32_t y, in
     return window;
 }
 
-void platformShowWindow(PlatformWindow* window) {
-    ShowWindow(window->handle, SW_SHOWNORMAL);
+void platformShowWindow(PlatformWindow* window, int32_t showCommand) {
+    ShowWindow(window->handle, showCommand);
     UpdateWindow(window->handle);
 }
 

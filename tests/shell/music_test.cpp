@@ -20,9 +20,9 @@ bool playing_at_show = true;
 std::vector<int> playing_at_frames;
 std::vector<int32_t> positions;
 
-void check_show(PlatformWindow* window) {
+void check_show(PlatformWindow* window, int32_t show_command) {
     playing_at_show = app_state.music && app_state.music->playing;
-    platformShowWindow(window);
+    platformShowWindow(window, show_command);
 }
 
 void check_sleep(uint32_t milliseconds) {

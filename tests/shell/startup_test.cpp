@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,9 @@ PlatformWindow* fail_create(const char*, int32_t, int32_t, int32_t, int32_t, Win
     return nullptr;
 }
 
-void record_show(PlatformWindow* window) {
-    trace.push_back("show");
-    platformShowWindow(window);
+void record_show(PlatformWindow* window, int32_t show_command) {
+    trace.push_back("show " + std::to_string(show_command));
+    platformShowWindow(window, show_command);
 }
 
 void record_swap(PlatformWindow* window) {
@@ -183,10 +184,15 @@ PlatformWindow* checking_create(const char* title, int32_t x, int32_t y, int32_t
     return window;
 }
 
+// The steps between the frames. A fullscreen window may be told its size again
+// once it has taken the screen: resizes after the first count once.
 std::vector<std::string> without_frames(const std::vector<std::string>& steps) {
     std::vector<std::string> kept;
-    for (const std::string& step : steps)
-        if (step != "swap" && step != "sleep 10") kept.push_back(step);
+    for (const std::string& step : steps) {
+        if (step == "swap" || step == "sleep 10") continue;
+        if (step == "event resized" && std::count(kept.begin(), kept.end(), step)) continue;
+        kept.push_back(step);
+    }
     return kept;
 }
 
@@ -236,12 +242,13 @@ TEST_F(ShellStartUp, StepsRunInOrderAndClosingEndsWithZero) {
     ShellPlatform platform = recording_platform();
     platform.change_display_mode = checking_mode;
     platform.create_window = checking_create;
-    EXPECT_EQ(win_main(platform), 0);
+    // The system's show command reaches the window (6: minimised).
+    EXPECT_EQ(win_main(platform, 6), 0);
     EXPECT_TRUE(checked_audio_at_mode);
     EXPECT_TRUE(checked_scene_at_created);
 
     const std::vector<std::string> expected = {
-        "mode 1024x768x32", "cursor hidden", "create Velandora", "event created", "window", "show",
+        "mode 1024x768x32", "cursor hidden", "create Velandora", "event created", "window", "show 6",
         "event activated",  "event resized", "event erase",      "event destroyed", "restore",
         "quit 0"};
     EXPECT_EQ(without_frames(trace), expected);

@@ -29,7 +29,7 @@ protected:
         window = platformCreateWindow("Velandora", 0, 0, 1024, 768, recording_procedure);
         ASSERT_NE(window, nullptr);
         ASSERT_NE(app_state.gl_context, nullptr);
-        platformShowWindow(window);
+        platformShowWindow(window, kShowWindowNormal);
         drain();
         events.clear();
         results.clear();
