@@ -4,7 +4,7 @@
 # harness for FUZZ_SECONDS. Prints the executions and findings per harness;
 # fails when any harness found something (the crashing inputs are kept in
 # build-fuzz/findings/<harness>/).
-# Usage: FUZZ_SECONDS=60 scripts/fuzz.sh
+# Usage: FUZZ_SECONDS=60 [FUZZ_PARALLEL=2] scripts/fuzz.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${FUZZ_BUILD:-build-fuzz}
@@ -32,18 +32,37 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 asan_options=allocator_may_return_null=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 rm -rf "$build/findings"
+
+# One harness: fuzzes, then records its executions and findings in its log.
+fuzz_one() {
+  local harness=$1 corpus="$build/fuzz-corpus/$1" findings="$build/findings/$1"
+  local log="$build/findings/$1.log" status=0
+  mkdir -p "$corpus" "$findings"
+  echo "== fuzz: $harness for ${seconds}s ($(date +%T))"
+  # The regression corpus kept in the tree seeds the run as well.
+  ASAN_OPTIONS="$asan_options:detect_leaks=$(leaks_checked "$harness")" "$build/tests/fuzz/fuzz_$harness" \
+    "$corpus" "$seeds/$harness" $(ls -d "$(pwd)/tests/fuzz/corpus/$harness" 2>/dev/null) -max_total_time="$seconds" \
+    -timeout=20 -rss_limit_mb=3072 -max_len=65536 -detect_leaks="$(leaks_checked "$harness")" \
+    -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1 || status=$?
+  echo "$status" >"$log.status"
+}
+
+# FUZZ_PARALLEL harnesses at a time (default 1).
+parallel=${FUZZ_PARALLEL:-1}
+running=0
+for harness in "${harnesses[@]}"; do
+  fuzz_one "$harness" &
+  running=$((running + 1))
+  if [ "$running" -ge "$parallel" ]; then wait -n || true; running=$((running - 1)); fi
+done
+wait || true
+
 failed=0
 summary=()
 for harness in "${harnesses[@]}"; do
-  corpus="$build/fuzz-corpus/$harness"
-  findings="$build/findings/$harness"
-  mkdir -p "$corpus" "$findings"
   log="$build/findings/$harness.log"
-  echo "== fuzz: $harness for ${seconds}s ($(date +%T))"
-  status=0
-  ASAN_OPTIONS="$asan_options:detect_leaks=$(leaks_checked "$harness")" "$build/tests/fuzz/fuzz_$harness" "$corpus" "$seeds/$harness" -max_total_time="$seconds" \
-    -timeout=20 -rss_limit_mb=3072 -max_len=65536 -detect_leaks="$(leaks_checked "$harness")" \
-    -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1 || status=$?
+  findings="$build/findings/$harness"
+  status=$(cat "$log.status" 2>/dev/null || echo 1)
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   found=$(find "$findings" -maxdepth 1 -type f | wc -l)
   summary+=("$(printf '%-10s executions %-10s findings %s' "$harness" "${executions:-?}" "$found")")
