@@ -251,7 +251,10 @@ std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8
 
 // ------------------------------------------------------------- pictures
 
-bool naturalLess(const std::string& a, const std::string& b) {
+namespace {
+
+// Natural comparison: -1, 0 or 1.
+int naturalCompare(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         const unsigned char ca = a[i], cb = b[j];
@@ -262,19 +265,37 @@ bool naturalLess(const std::string& a, const std::string& b) {
             size_t si = i, sj = j;  // past leading zeros
             while (si + 1 < ei && a[si] == '0') ++si;
             while (sj + 1 < ej && b[sj] == '0') ++sj;
-            if (ei - si != ej - sj) return ei - si < ej - sj;
+            if (ei - si != ej - sj) return ei - si < ej - sj ? -1 : 1;
             const int order = a.compare(si, ei - si, b, sj, ej - sj);
-            if (order != 0) return order < 0;
+            if (order != 0) return order < 0 ? -1 : 1;
             i = ei;
             j = ej;
             continue;
         }
         const int la = std::tolower(ca), lb = std::tolower(cb);
-        if (la != lb) return la < lb;
+        if (la != lb) return la < lb ? -1 : 1;
         ++i;
         ++j;
     }
-    if (i < a.size() || j < b.size()) return j < b.size();
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
+// The path without the extension of its file name.
+std::string withoutExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
+}
+
+}  // namespace
+
+bool naturalLess(const std::string& a, const std::string& b) {
+    // Names first without their extensions: "photo" before "photo 2".
+    int order = naturalCompare(withoutExtension(a), withoutExtension(b));
+    if (order == 0) order = naturalCompare(a, b);
+    if (order != 0) return order < 0;
     return a < b;  // equal as people read them: a fixed order all the same
 }
 
