@@ -62,34 +62,60 @@ RgbImage resampleRegion(const RgbImage& source, double x, double y, double width
         throw std::invalid_argument("cannot scale an empty picture");
     const std::vector<Tap> columns = makeTaps(x, width, outWidth);
     const std::vector<Tap> rows = makeTaps(y, height, outHeight);
-    // Horizontal pass into a floating-point intermediate of outWidth x source.height.
-    std::vector<double> middle(size_t(outWidth) * size_t(source.height) * 3);
-    for (int sy = 0; sy < source.height; ++sy) {
-        for (int ox = 0; ox < outWidth; ++ox) {
-            const Tap& tap = columns[size_t(ox)];
-            double sum[3] = {0, 0, 0};
+    // The taps flattened, with their source indices clamped to the picture
+    // once here rather than at every use (the sums are the same).
+    struct Flat {
+        std::vector<int> start;  // first entry of each output sample
+        std::vector<int> index;  // clamped source index of each entry
+        std::vector<double> weight;
+    };
+    auto flatten = [](const std::vector<Tap>& taps, int limit) {
+        Flat flat;
+        for (const Tap& tap : taps) {
+            flat.start.push_back(int(flat.index.size()));
             for (size_t k = 0; k < tap.weights.size(); ++k) {
-                const int sx = std::min(std::max(tap.first + int(k), 0), source.width - 1);
-                const uint8_t* p = source.pixel(sx, sy);
-                for (int c = 0; c < 3; ++c) sum[c] += tap.weights[k] * p[c];
+                flat.index.push_back(std::min(std::max(tap.first + int(k), 0), limit - 1));
+                flat.weight.push_back(tap.weights[k]);
             }
-            double* m = &middle[(size_t(sy) * outWidth + ox) * 3];
-            for (int c = 0; c < 3; ++c) m[c] = sum[c];
+        }
+        flat.start.push_back(int(flat.index.size()));
+        return flat;
+    };
+    const Flat across = flatten(columns, source.width);
+    const Flat down = flatten(rows, source.height);
+    // Only the source rows that some output row reads need the horizontal pass.
+    const int firstRow = *std::min_element(down.index.begin(), down.index.end());
+    const int lastRow = *std::max_element(down.index.begin(), down.index.end());
+    // Horizontal pass into a floating-point intermediate of outWidth x those rows.
+    std::vector<double> middle(size_t(outWidth) * size_t(lastRow - firstRow + 1) * 3);
+    for (int sy = firstRow; sy <= lastRow; ++sy) {
+        const uint8_t* line = source.pixel(0, sy);
+        double* m = &middle[size_t(sy - firstRow) * size_t(outWidth) * 3];
+        for (int ox = 0; ox < outWidth; ++ox) {
+            double sum0 = 0, sum1 = 0, sum2 = 0;
+            for (int e = across.start[size_t(ox)]; e < across.start[size_t(ox) + 1]; ++e) {
+                const uint8_t* p = line + size_t(across.index[size_t(e)]) * 3;
+                const double w = across.weight[size_t(e)];
+                sum0 += w * p[0];
+                sum1 += w * p[1];
+                sum2 += w * p[2];
+            }
+            m[3 * ox] = sum0;
+            m[3 * ox + 1] = sum1;
+            m[3 * ox + 2] = sum2;
         }
     }
     RgbImage out(outWidth, outHeight);
+    std::vector<double> sums(size_t(outWidth) * 3);
     for (int oy = 0; oy < outHeight; ++oy) {
-        const Tap& tap = rows[size_t(oy)];
-        for (int ox = 0; ox < outWidth; ++ox) {
-            double sum[3] = {0, 0, 0};
-            for (size_t k = 0; k < tap.weights.size(); ++k) {
-                const int sy = std::min(std::max(tap.first + int(k), 0), source.height - 1);
-                const double* m = &middle[(size_t(sy) * outWidth + ox) * 3];
-                for (int c = 0; c < 3; ++c) sum[c] += tap.weights[k] * m[c];
-            }
-            uint8_t* p = out.pixel(ox, oy);
-            for (int c = 0; c < 3; ++c) p[c] = toByte(sum[c]);
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int e = down.start[size_t(oy)]; e < down.start[size_t(oy) + 1]; ++e) {
+            const double w = down.weight[size_t(e)];
+            const double* m = &middle[size_t(down.index[size_t(e)] - firstRow) * size_t(outWidth) * 3];
+            for (size_t i = 0; i < sums.size(); ++i) sums[i] += w * m[i];
         }
+        uint8_t* p = out.pixel(0, oy);
+        for (size_t i = 0; i < sums.size(); ++i) p[i] = toByte(sums[i]);
     }
     return out;
 }
