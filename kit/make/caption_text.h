@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// The player's caption limits (Part 1.2): at most 50 characters are typed,
+// The player's caption limits: at most 50 characters are typed,
 // and the caption table has entries for the first 54 lines.
 constexpr int kCaptionTypedCharacters = 50;
 constexpr int kCaptionTableLines = 54;

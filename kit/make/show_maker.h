@@ -26,7 +26,7 @@ struct MakeOptions {
     bool check = true;                // run velkit check on the result
 };
 
-// The show's timing (Part 1.2): the first picture 2.5 s into the music, one
+// The show's timing: the first picture 2.5 s into the music, one
 // every 6 s; the song fades out over the show's last 3 s.
 constexpr double kShowLeadSeconds = 2.5;
 constexpr double kSlotSeconds = 6.0;
