@@ -9,6 +9,7 @@
 #include "kit/encoder/coefficient_coder.h"
 #include "kit/encoder/coefficient_layout.h"
 #include "kit/encoder/colour_planes.h"
+#include "kit/encoder/pixel_refinement.h"
 #include "kit/encoder/rate_distortion.h"
 
 namespace {
@@ -56,30 +57,43 @@ void encodePlane(std::vector<double>& samples, int width, int height, int qualit
     encodePlaneCoefficients(coded, width, height, out);
 }
 
+// Passes of the refinement against the decoded pixels, per plane.
+const int kRefinementSweeps[3] = {2, 1, 1};
+
 // The three planes analysed once; any number of lambdas can then be tried.
 class RdoPicture {
 public:
     explicit RdoPicture(const RgbImage& image) : image_(image) {
         ColourPlanes colour = toColourPlanes(image);
-        const int w = image.width, h = image.height;
-        analyzePlane(colour.luma, w, h);
-        analyzePlane(colour.orange, w, h);
-        analyzePlane(colour.green, w, h);
-        planes_[0] = prepareRdoPlane(colour.luma, w, h, kLumaQuality, 1.0);
-        planes_[1] = prepareRdoPlane(colour.orange, w, h, kChromaQuality, kOrangeWeight);
-        planes_[2] = prepareRdoPlane(colour.green, w, h, kChromaQuality, kGreenWeight);
+        samples_[0] = colour.luma;
+        samples_[1] = colour.orange;
+        samples_[2] = colour.green;
+        const double weights[3] = {1.0, kOrangeWeight, kGreenWeight};
+        for (int p = 0; p < 3; ++p) {
+            std::vector<double> coefficients = samples_[p];
+            analyzePlane(coefficients, image.width, image.height);
+            planes_[p] = prepareRdoPlane(coefficients, image.width, image.height, qualityOf(p), weights[p]);
+        }
     }
 
-    std::vector<uint8_t> encode(double lambda) const {
+    // refine: also move levels against the decoded pixels (slower, better).
+    std::vector<uint8_t> encode(double lambda, bool refine = true) const {
         BitWriter out;
         writeHeader(image_, out);
-        for (const RdoPlane& plane : planes_)
-            encodePlaneCoefficients(quantiseRdo(plane, lambda), image_.width, image_.height, out);
+        for (int p = 0; p < 3; ++p) {
+            std::vector<float> prices;
+            std::vector<int16_t> coded = quantiseRdo(planes_[p], lambda, refine ? &prices : nullptr);
+            if (refine) refineAgainstPixels(planes_[p], samples_[p], qualityOf(p), lambda, prices, coded, kRefinementSweeps[p]);
+            encodePlaneCoefficients(coded, image_.width, image_.height, out);
+        }
         return out.finish();
     }
 
 private:
+    static int qualityOf(int plane) { return plane == 0 ? kLumaQuality : kChromaQuality; }
+
     const RgbImage& image_;
+    std::vector<double> samples_[3];
     RdoPlane planes_[3];
 };
 
@@ -91,52 +105,55 @@ std::vector<uint8_t> smallestPicture(const RgbImage& image) {
     return out.finish();
 }
 
-// The best picture that fits: the smallest lambda whose file is not larger
-// than maxBytes, found by bisection on the logarithm of lambda.
-std::vector<uint8_t> encodeWithin(const RgbImage& image, int64_t maxBytes) {
-    const int64_t smallest = smallestPictureBytes(image.width, image.height);
-    if (maxBytes < smallest) throw PictureBudgetError(maxBytes, smallest, image.width, image.height);
-    const RdoPicture picture(image);
+// The smallest lambda (by bisection on its logarithm) whose file is not
+// larger than maxBytes; best receives that file. False when even the largest
+// lambda tried does not fit.
+bool searchLambda(const RdoPicture& picture, int64_t maxBytes, bool refine, double low, double high, int steps,
+                  double& lambda, std::vector<uint8_t>& best) {
     auto fits = [&](const std::vector<uint8_t>& bytes) { return int64_t(bytes.size()) <= maxBytes; };
-    std::vector<uint8_t> best = picture.encode(0.0);
-    if (fits(best)) return best;
     best.clear();
-    // Bracket: low gives a file too large, high one that fits.
-    double low = 0.0, high = lambdaOfQuality(kDefaultPictureQuality);
+    // Bracket: low gives a file too large (or is 0), high one that fits.
     for (;;) {
-        std::vector<uint8_t> bytes = picture.encode(high);
+        std::vector<uint8_t> bytes = picture.encode(high, refine);
         if (fits(bytes)) {
             best.swap(bytes);
             break;
         }
         low = high;
         high *= 4.0;
-        if (high > 1e15) return smallestPicture(image);
+        if (high > 1e15) return false;
     }
-    if (low == 0.0) {
-        low = high / 4.0;
-        for (;;) {
-            std::vector<uint8_t> bytes = picture.encode(low);
-            if (!fits(bytes)) break;
-            best.swap(bytes);
-            high = low;
-            low /= 4.0;
-            if (low < 1e-3) return best;
-        }
-    }
-    // Each step halves the interval of log(lambda); stop once the file is
-    // within a small share of the budget or the interval is tiny.
-    for (int step = 0; step < 24 && high / low > 1.002; ++step) {
+    for (int step = 0; step < steps && (low == 0.0 || high / low > 1.002); ++step) {
         if (double(best.size()) >= 0.998 * double(maxBytes)) break;
-        const double middle = std::sqrt(low * high);
-        std::vector<uint8_t> bytes = picture.encode(middle);
+        const double middle = low == 0.0 ? high / 4.0 : std::sqrt(low * high);
+        std::vector<uint8_t> bytes = picture.encode(middle, refine);
         if (fits(bytes)) {
             high = middle;
             if (bytes.size() > best.size()) best.swap(bytes);
         } else {
             low = middle;
         }
+        if (low == 0.0 && high < 1e-3) break;
     }
+    lambda = high;
+    return true;
+}
+
+// The best picture that fits. lambda is found first without the refinement
+// against the pixels (fast), then again with it in a narrow range around.
+std::vector<uint8_t> encodeWithin(const RgbImage& image, int64_t maxBytes) {
+    const int64_t smallest = smallestPictureBytes(image.width, image.height);
+    if (maxBytes < smallest) throw PictureBudgetError(maxBytes, smallest, image.width, image.height);
+    const RdoPicture picture(image);
+    std::vector<uint8_t> best = picture.encode(0.0);
+    if (int64_t(best.size()) <= maxBytes) return best;
+    double lambda = 0.0;
+    std::vector<uint8_t> fast;
+    if (!searchLambda(picture, maxBytes, false, 0.0, lambdaOfQuality(kDefaultPictureQuality), 24, lambda, fast))
+        return smallestPicture(image);
+    if (!searchLambda(picture, maxBytes, true, lambda / 2.0, lambda * 1.5, 8, lambda, best) ||
+        best.size() < fast.size() * 0.98)
+        return fast;
     return best;
 }
 

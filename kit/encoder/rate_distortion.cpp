@@ -95,7 +95,8 @@ void histogramOf(const int16_t* levels, int count, int* histogram) {
     for (int i = 0; i < count; ++i) ++histogram[levels[i] ? msb(levels[i]) + 1 : 0];
 }
 
-void quantiseGroup(const RdoPlane& plane, size_t first, int count, double lambda, int16_t* levels) {
+void quantiseGroup(const RdoPlane& plane, size_t first, int count, double lambda, int16_t* levels,
+                   float* prices) {
     const float* magnitude = &plane.magnitude[first];
     const float* weight = &plane.weight[first];
     const int16_t* limit = &plane.limit[first];
@@ -111,6 +112,8 @@ void quantiseGroup(const RdoPlane& plane, size_t first, int count, double lambda
             histogramOf(levels + begin, cellSize, cellHistogram);
             const PlaneCounts counts(cellHistogram, group.planes);
             const GroupCosts costs(group, count, &counts);
+            if (prices)
+                for (int q = 0; q < kMaxPlanes; ++q) prices[cell * kMaxPlanes + q] = float(costs.extra[q]);
             double price[kMaxPlanes];
             for (int q = 0; q < kMaxPlanes; ++q) price[q] = lambda * costs.extra[q];
             for (int i = begin; i < end; ++i) {
@@ -171,6 +174,7 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
     RdoPlane plane;
     plane.width = width;
     plane.height = height;
+    plane.planeWeight = planeWeight;
     const int cellWidth = width / 64, cellHeight = height / 64;
     plane.groupSize = 16 * cellWidth * cellHeight;
     const size_t count = size_t(width) * size_t(height);
@@ -180,6 +184,9 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
     plane.negative.reserve(count);
     plane.limit.reserve(count);
     plane.start.reserve(count);
+    plane.step.reserve(count);
+    plane.row.reserve(count);
+    plane.column.reserve(count);
     const int subbandWidth = width / 8, subbandHeight = height / 8;
     const int blocksPerRow = width / 8;
     for (int s = 0; s < 4096; ++s) {
@@ -187,7 +194,7 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
         for (int y = 0; y < cellHeight; ++y) {
             for (int x = 0; x < cellWidth; ++x) {
                 const int row = cell.row * cellHeight + y, column = cell.column * cellWidth + x;
-                int bx, by, step;
+                int bx, by, step, basisRow, basisColumn;
                 double value, weight, zone;
                 if (row < subbandHeight && column < subbandWidth) {
                     const int j = subbands.of[row / cellHeight][column / cellWidth];
@@ -195,6 +202,8 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
                     by = 8 * (row % cellHeight) + j / 8;
                     value = blockPlane[size_t(8) * by * width + size_t(8) * bx];
                     step = quality;
+                    basisRow = height + 8 * (row % cellHeight) + j / 8;
+                    basisColumn = width + 8 * (column % cellWidth) + j % 8;
                     weight = regionWeights[j];
                     zone = zones[0];
                 } else {
@@ -203,6 +212,8 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
                     by = row % subbandHeight;
                     value = blockPlane[(size_t(8) * by + i / 8) * width + size_t(8) * bx + i % 8];
                     step = steps[i];
+                    basisRow = 8 * by + i / 8;
+                    basisColumn = 8 * bx + i % 8;
                     weight = blockWeights[i];
                     zone = zones[i];
                 }
@@ -214,17 +225,23 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
                 plane.negative.push_back(value < 0 ? 1 : 0);
                 plane.limit.push_back(int16_t((32767 - (step >> 1)) / step));
                 plane.start.push_back(int16_t(std::abs(level)));
+                plane.step.push_back(uint16_t(step));
+                plane.row.push_back(uint16_t(basisRow));
+                plane.column.push_back(uint16_t(basisColumn));
             }
         }
     }
     return plane;
 }
 
-std::vector<int16_t> quantiseRdo(const RdoPlane& plane, double lambda) {
+std::vector<int16_t> quantiseRdo(const RdoPlane& plane, double lambda, std::vector<float>* cellPrices) {
+    static_assert(kPricePlanes == kMaxPlanes, "one price per bit plane");
     std::vector<int16_t> coded(size_t(plane.width) * size_t(plane.height), 0);
     std::vector<int16_t> levels(size_t(plane.groupSize));
+    if (cellPrices) cellPrices->assign(size_t(4096) * kMaxPlanes, 0.0f);
     for (size_t first = 0; first < plane.place.size(); first += size_t(plane.groupSize)) {
-        quantiseGroup(plane, first, plane.groupSize, lambda, levels.data());
+        float* prices = cellPrices ? &(*cellPrices)[first / size_t(plane.groupSize) * 16 * kMaxPlanes] : nullptr;
+        quantiseGroup(plane, first, plane.groupSize, lambda, levels.data(), prices);
         for (int i = 0; i < plane.groupSize; ++i) {
             const int level = levels[size_t(i)];
             coded[plane.place[first + size_t(i)]] = int16_t(plane.negative[first + size_t(i)] ? -level : level);

@@ -16,6 +16,7 @@ namespace encoder {
 struct RdoPlane {
     int width = 0, height = 0;
     int groupSize = 0;  // coefficients per group (16 cells)
+    double planeWeight = 1.0;  // how much this plane's squared errors count
     // Per coefficient, in the coder's visiting order (group after group, the
     // cells of a group in scan order, each cell row by row):
     std::vector<uint32_t> place;   // index in the coded plane
@@ -24,7 +25,20 @@ struct RdoPlane {
     std::vector<uint8_t> negative;
     std::vector<int16_t> limit;    // largest level the decoder's 16-bit planes hold
     std::vector<int16_t> start;    // the levels the iteration starts from
+    std::vector<uint16_t> step;    // the decoder's step
+    // Where the coefficient's synthesis function lies: a block coefficient
+    // (u, v) of block (bx, by) is the product of the synthesis of line
+    // position 8 by + v down the columns and 8 bx + u along the rows; a
+    // second-level coefficient j of region (rx, ry) is marked by rows at or
+    // above height (height + 8 ry + j / 8) and columns at or above width
+    // (width + 8 rx + j % 8).
+    std::vector<uint16_t> row, column;
 };
+
+// Bit prices that quantiseRdo used, per cell in visiting order: kPricePlanes
+// values each, entry q the bits of a level whose highest bit is q over those
+// of zero.
+const int kPricePlanes = 15;
 
 // Prepares a block-layout plane (see analyzePlane) for the decoder's steps of
 // the given quality. planeWeight scales every error of this plane (colour
@@ -36,7 +50,8 @@ RdoPlane prepareRdoPlane(const std::vector<double>& blockPlane, int width, int h
 // The levels, in the coded layout (row-major width x height), that minimise
 // error + lambda * bits under the coder's cost model. lambda = 0 gives the
 // nearest reconstruction of every coefficient.
-std::vector<int16_t> quantiseRdo(const RdoPlane& plane, double lambda);
+// cellPrices, when not null, receives the bit prices of every cell.
+std::vector<int16_t> quantiseRdo(const RdoPlane& plane, double lambda, std::vector<float>* cellPrices = nullptr);
 
 // The bits that the coder's cost model gives a group whose levels
 // (magnitudes, in visiting order) are these; for tests and tuning.
