@@ -1,4 +1,5 @@
 // velkit encode: a PNG, JPEG or PPM picture into the show's picture format.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,10 +23,23 @@ static bool parse_size(const char* text, int& width, int& height) {
     return true;
 }
 
+// A whole decimal number from low to high, nothing else in the text.
+static bool parse_whole(const char* text, long long low, long long high, long long& value) {
+    if (*text < '0' || *text > '9') return false;  // no sign, no spaces
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text, &end, 10);
+    if (errno || *end != '\0' || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
 static int run_encode(int argc, char** argv) {
     const char* input = nullptr;
     const char* output = nullptr;
     int width = 0, height = 0;
+    bool quality_given = false;
+    PictureEncodeOptions options;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--size")) {
             if (i + 1 >= argc || !parse_size(argv[i + 1], width, height)) {
@@ -33,6 +47,27 @@ static int run_encode(int argc, char** argv) {
                 return 1;
             }
             ++i;
+        } else if (!std::strcmp(argv[i], "--quality")) {
+            long long quality = 0;
+            if (i + 1 >= argc || !parse_whole(argv[i + 1], kMinPictureQuality, kMaxPictureQuality, quality)) {
+                std::fprintf(stderr, "velkit: encode: --quality needs a whole number from %d to %d, e.g. --quality %d\n",
+                             kMinPictureQuality, kMaxPictureQuality, kDefaultPictureQuality);
+                return 1;
+            }
+            options.quality = int(quality);
+            quality_given = true;
+            ++i;
+        } else if (!std::strcmp(argv[i], "--max-bytes")) {
+            long long bytes = 0;
+            if (i + 1 >= argc || !parse_whole(argv[i + 1], 1, 1LL << 40, bytes)) {
+                std::fprintf(stderr, "velkit: encode: --max-bytes needs a whole number of bytes above 0, e.g. --max-bytes 60000\n");
+                return 1;
+            }
+            options.maxBytes = bytes;
+            ++i;
+        } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+            std::fprintf(stderr, "velkit: encode: unknown option '%s'\n", argv[i]);
+            return 1;
         } else if (!input) {
             input = argv[i];
         } else if (!output) {
@@ -43,7 +78,11 @@ static int run_encode(int argc, char** argv) {
         }
     }
     if (!input || !output) {
-        std::fprintf(stderr, "velkit: usage: velkit encode IN OUT.wmj [--size WxH]\n");
+        std::fprintf(stderr, "velkit: usage: velkit encode IN OUT.wmj [--size WxH] [--quality Q | --max-bytes N]\n");
+        return 1;
+    }
+    if (quality_given && options.maxBytes > 0) {
+        std::fprintf(stderr, "velkit: encode: --quality and --max-bytes exclude each other: give one of them\n");
         return 1;
     }
     if (width && !pictureSizeEncodable(width, height)) {
@@ -63,7 +102,7 @@ static int run_encode(int argc, char** argv) {
                          input, image.width, image.height);
             return 1;
         }
-        writeFileBytes(output, encodePicture(image));
+        writeFileBytes(output, encodePicture(image, options));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velkit: encode: %s\n", error.what());
         return 1;
@@ -71,6 +110,14 @@ static int run_encode(int argc, char** argv) {
     return 0;
 }
 
-VELKIT_COMMAND(encode, "encode IN OUT.wmj [--size WxH]",
-               "encodes a PNG, JPEG or PPM picture into the show's picture format (--size scales and centre-crops)",
-               run_encode);
+VELKIT_COMMAND_WITH_HELP(
+    encode, "encode IN OUT.wmj [--size WxH] [--quality Q | --max-bytes N]",
+    "encodes a PNG, JPEG or PPM picture into the show's picture format (--size scales and centre-crops)",
+    "  --size WxH       scale to cover WxH and cut away the overhang equally on both sides\n"
+    "                   (the show uses 1024x512)\n"
+    "  --quality Q      1 .. 100, default 85: higher gives larger files and better pictures;\n"
+    "                   100 is the best picture the format holds\n"
+    "  --max-bytes N    the best picture whose file takes at most N bytes (instead of --quality);\n"
+    "                   fails when even a flat grey picture of that size is larger\n"
+    "example: velkit encode photo.jpg data/images/0001.wmj --size 1024x512 --max-bytes 60000\n",
+    run_encode);

@@ -36,7 +36,45 @@ struct EncoderOptions {
 // the player's decoder accepts.
 bool pictureSizeEncodable(int width, int height);
 
-// Encodes the picture into the bytes of a picture file. Throws
-// std::invalid_argument when the size is not encodable or the pixel buffer
-// does not match it.
-std::vector<uint8_t> encodePicture(const RgbImage& image, const EncoderOptions& options = EncoderOptions());
+// What a caller chooses about a picture: its quality, or the largest file it
+// may take. velkit encode and velkit make pass these through.
+struct PictureEncodeOptions {
+    // 1 .. 100: the trade-off between size and quality, monotonic in both.
+    // 100 keeps every coefficient at its nearest level (the best picture the
+    // format gives); lower values drop what costs the most bits for the least
+    // error.
+    int quality = 85;
+    // When above 0, quality is ignored: the result is the best picture (by
+    // the same trade-off) whose file has at most maxBytes bytes.
+    int64_t maxBytes = 0;
+};
+
+const int kMinPictureQuality = 1;
+const int kMaxPictureQuality = 100;
+const int kDefaultPictureQuality = 85;
+
+// Thrown when maxBytes is below the smallest file of the picture's size (every
+// coefficient zero: a flat grey picture).
+class PictureBudgetError : public std::runtime_error {
+public:
+    PictureBudgetError(int64_t maxBytes, int64_t smallestBytes, int width, int height);
+    int64_t smallestBytes() const { return smallest_; }
+
+private:
+    int64_t smallest_;
+};
+
+// Bytes of the smallest file a width x height picture can have.
+int64_t smallestPictureBytes(int width, int height);
+
+// The Lagrange multiplier (squared error per bit) that a quality stands for.
+double lambdaOfQuality(int quality);
+
+// Encodes the picture into the bytes of a picture file with rate-distortion
+// optimised levels. Throws std::invalid_argument when the size is not
+// encodable, the pixel buffer does not match it or the quality is outside
+// 1 .. 100, and PictureBudgetError when maxBytes cannot be met.
+std::vector<uint8_t> encodePicture(const RgbImage& image, const PictureEncodeOptions& options = {});
+
+// The earlier encoder: fixed dead zones, no rate control. Kept to compare with.
+std::vector<uint8_t> encodePicture(const RgbImage& image, const EncoderOptions& options);

@@ -137,7 +137,7 @@ TEST(PictureEncoder, OptionsTradeQualityForSize) {
         EXPECT_GE(lumaPsnr(original, toRgbImage(decoded)), 12.0);
     }
     const size_t nearestSize = encodePicture(original, nearest).size();
-    const size_t defaultSize = encodePicture(original).size();
+    const size_t defaultSize = encodePicture(original, EncoderOptions()).size();
     const size_t coarseSize = encodePicture(original, coarse).size();
     EXPECT_GT(nearestSize, defaultSize);
     EXPECT_GT(defaultSize, coarseSize);
