@@ -8,18 +8,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class SilentPrimaryBuffer : public SoundBuffer {
-public:
-    SoundResult getCurrentPosition(uint32_t*) override { return SoundFailed; }
-    SoundResult lock(uint32_t, uint32_t, void**, uint32_t*, void**, uint32_t*, uint32_t) override {
-        return SoundFailed;
-    }
-    SoundResult unlock(void*, uint32_t, void*, uint32_t) override { return SoundFailed; }
-    SoundResult play() override { return SoundOk; }
-    SoundResult restore() override { return SoundOk; }
-    SoundResult setFormat(const SoundFormat&) override { return SoundOk; }
-};
-
 // The ring is real memory, so writers fill it as they would a device's; the
 // cursor is the bytes the clock says a device would have played since play().
 class SilentStreamBuffer : public SoundBuffer {
@@ -78,7 +66,7 @@ private:
 class SilentDevice : public SoundDevice {
 public:
     SoundResult setCooperativeLevel(void*) override { return SoundOk; }
-    SoundBuffer* createPrimaryBuffer() override { return new (std::nothrow) SilentPrimaryBuffer; }
+    SoundBuffer* createPrimaryBuffer() override { return new (std::nothrow) PassivePrimaryBuffer; }
     SoundBuffer* createStreamBuffer(uint32_t bytes, const SoundFormat& format) override {
         if (bytes == 0 || format.blockAlign == 0 || format.bytesPerSecond == 0 ||
             bytes % format.blockAlign != 0)

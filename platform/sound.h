@@ -45,6 +45,19 @@ public:
     virtual SoundResult setFormat(const SoundFormat& format) = 0;
 };
 
+// The primary buffer of an output that plays the stream buffer's own format:
+// it has no cursor and no data, takes any format and always plays.
+class PassivePrimaryBuffer : public SoundBuffer {
+public:
+    SoundResult getCurrentPosition(uint32_t* playCursor) override;
+    SoundResult lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* length1,
+                     void** region2, uint32_t* length2, uint32_t flags) override;
+    SoundResult unlock(void* region1, uint32_t length1, void* region2, uint32_t length2) override;
+    SoundResult play() override;
+    SoundResult restore() override;
+    SoundResult setFormat(const SoundFormat& format) override;
+};
+
 class SoundDevice {
 public:
     virtual ~SoundDevice();

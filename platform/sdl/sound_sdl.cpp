@@ -14,19 +14,6 @@ namespace {
 
 const int kCallbackFrames = 512;
 
-class SdlPrimaryBuffer : public SoundBuffer {
-public:
-    SoundResult getCurrentPosition(uint32_t*) override { return SoundFailed; }
-    SoundResult lock(uint32_t, uint32_t, void**, uint32_t*, void**, uint32_t*, uint32_t) override {
-        return SoundFailed;
-    }
-    SoundResult unlock(void*, uint32_t, void*, uint32_t) override { return SoundFailed; }
-    SoundResult play() override { return SoundOk; }
-    SoundResult restore() override { return SoundOk; }
-    // SDL converts the stream buffer's format to whatever the device uses.
-    SoundResult setFormat(const SoundFormat&) override { return SoundOk; }
-};
-
 class SdlStreamBuffer : public SoundBuffer {
 public:
     SdlStreamBuffer(uint32_t bytes, const SoundFormat& format)
@@ -175,7 +162,7 @@ public:
 
     SoundResult setCooperativeLevel(void*) override { return SoundOk; }
 
-    SoundBuffer* createPrimaryBuffer() override { return new (std::nothrow) SdlPrimaryBuffer; }
+    SoundBuffer* createPrimaryBuffer() override { return new (std::nothrow) PassivePrimaryBuffer; }
 
     SoundBuffer* createStreamBuffer(uint32_t bytes, const SoundFormat& format) override {
         if (bytes == 0 || format.blockAlign == 0 || bytes % format.blockAlign != 0) return nullptr;

@@ -4,18 +4,6 @@
 
 namespace {
 
-class VirtualPrimary : public SoundBuffer {
-public:
-    SoundResult getCurrentPosition(uint32_t*) override { return SoundFailed; }
-    SoundResult lock(uint32_t, uint32_t, void**, uint32_t*, void**, uint32_t*, uint32_t) override {
-        return SoundFailed;
-    }
-    SoundResult unlock(void*, uint32_t, void*, uint32_t) override { return SoundFailed; }
-    SoundResult play() override { return SoundOk; }
-    SoundResult restore() override { return SoundOk; }
-    SoundResult setFormat(const SoundFormat&) override { return SoundOk; }
-};
-
 class VirtualStream : public SoundBuffer {
 public:
     explicit VirtualStream(VirtualSoundState* state) : state(state) {}
@@ -78,7 +66,7 @@ int16_t VirtualSoundState::sample_at(uint32_t byte_offset) const {
     return value;
 }
 
-SoundBuffer* VirtualSoundDevice::createPrimaryBuffer() { return new VirtualPrimary; }
+SoundBuffer* VirtualSoundDevice::createPrimaryBuffer() { return new PassivePrimaryBuffer; }
 
 SoundBuffer* VirtualSoundDevice::createStreamBuffer(uint32_t bytes, const SoundFormat&) {
     if (state->refuse_stream_buffer) return nullptr;
