@@ -18,13 +18,6 @@ namespace {
 
 const int kMethodStored = 0, kMethodLz = 1, kMethodZlib = 2;
 
-LccMember member(const std::string& name, std::vector<uint8_t> data, int method) {
-    LccMember m;
-    m.name = name;
-    m.data = std::move(data);
-    m.method = method;
-    return m;
-}
 
 std::vector<uint8_t> encode_demo_picture(int index) {
     DemoImage painted = make_demo_picture(index, 1024, 512);
@@ -63,21 +56,21 @@ std::vector<LccMember> build_demo_members(const DemoShowOptions& options) {
     for (int i = 0; i < options.pictures; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "data/images/%04d.wmj", (i + 1) * 100);
-        members.push_back(member(name, std::move(pictures[size_t(i)]), kMethodStored));
+        members.push_back(LccMember{name, std::move(pictures[size_t(i)]), kMethodStored});
     }
     std::string captions = demo_captions();
-    members.push_back(member("data/text/velandora.txt", std::vector<uint8_t>(captions.begin(), captions.end()), kMethodLz));
-    members.push_back(member("data/audio/velandora.ogg", std::move(music_bytes), kMethodStored));
-    members.push_back(member("data/audio/loop_idle.wav", encode_wav16(make_idle_loop()), kMethodZlib));
-    members.push_back(member("data/audio/loop_active.wav", encode_wav16(make_active_loop()), kMethodZlib));
+    members.push_back(LccMember{"data/text/velandora.txt", std::vector<uint8_t>(captions.begin(), captions.end()), kMethodLz});
+    members.push_back(LccMember{"data/audio/velandora.ogg", std::move(music_bytes), kMethodStored});
+    members.push_back(LccMember{"data/audio/loop_idle.wav", encode_wav16(make_idle_loop()), kMethodZlib});
+    members.push_back(LccMember{"data/audio/loop_active.wav", encode_wav16(make_active_loop()), kMethodZlib});
 
     BakedFont font;
     std::string font_error;
     if (!bake_font(options.font_file, options.font_pixel_size, &font, &font_error))
         throw std::runtime_error("demo font: " + font_error);
-    members.push_back(member("data/fonts/batang.def", encode_font_definition(font), kMethodLz));
+    members.push_back(LccMember{"data/fonts/batang.def", encode_font_definition(font), kMethodLz});
     for (size_t page = 0; page < font.pages.size(); ++page)
-        members.push_back(member("data/fonts/batang_" + std::to_string(page) + ".raw", font.pages[page], kMethodZlib));
+        members.push_back(LccMember{"data/fonts/batang_" + std::to_string(page) + ".raw", font.pages[page], kMethodZlib});
     return members;
 }
 

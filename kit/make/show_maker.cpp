@@ -237,13 +237,6 @@ void writeAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
     sigaction(SIGHUP, &oldHup, nullptr);
 }
 
-LccMember member(const std::string& name, std::vector<uint8_t> data, int method) {
-    LccMember m;
-    m.name = name;
-    m.data = std::move(data);
-    m.method = method;
-    return m;
-}
 
 std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
@@ -521,20 +514,20 @@ int makeShow(const MakeOptions& options, FILE* out, FILE* err) {
         for (size_t i = 0; i < pictures.size(); ++i) {
             char name[64];
             std::snprintf(name, sizeof name, "data/images/%04d.wmj", int((i + 1) * 100));
-            members.push_back(member(name, std::move(pictures[i]), kMethodStored));
+            members.push_back(LccMember{name, std::move(pictures[i]), kMethodStored});
         }
         if (!options.captions.empty())
-            members.push_back(member("data/text/velandora.txt", bytesOf(captionFileBytes(captions.lines)), kMethodLz));
-        members.push_back(member("data/audio/velandora.ogg", std::move(music), kMethodStored));
-        members.push_back(member("data/audio/loop_idle.wav",
+            members.push_back(LccMember{"data/text/velandora.txt", bytesOf(captionFileBytes(captions.lines)), kMethodLz});
+        members.push_back(LccMember{"data/audio/velandora.ogg", std::move(music), kMethodStored});
+        members.push_back(LccMember{"data/audio/loop_idle.wav",
                                  options.idleLoop.empty() ? encode_wav16(make_idle_loop()) : encodeLoopWav(idle),
-                                 kMethodZlib));
-        members.push_back(member("data/audio/loop_active.wav",
+                                 kMethodZlib});
+        members.push_back(LccMember{"data/audio/loop_active.wav",
                                  options.idleLoop.empty() ? encode_wav16(make_active_loop()) : encodeLoopWav(active),
-                                 kMethodZlib));
-        members.push_back(member("data/fonts/batang.def", encode_font_definition(font), kMethodLz));
+                                 kMethodZlib});
+        members.push_back(LccMember{"data/fonts/batang.def", encode_font_definition(font), kMethodLz});
         for (size_t page = 0; page < font.pages.size(); ++page)
-            members.push_back(member("data/fonts/batang_" + std::to_string(page) + ".raw", font.pages[page], kMethodZlib));
+            members.push_back(LccMember{"data/fonts/batang_" + std::to_string(page) + ".raw", font.pages[page], kMethodZlib});
         LccArchiveLayout layout;
         std::string stem = baseName(options.output);
         layout.name = stem.substr(0, stem.size() - 4);
