@@ -85,6 +85,11 @@ void OfflinePlayer::open(int width, int height) {
     set_show_end_hook(note_end);
 }
 
+OfflinePlayer::Look OfflinePlayer::look_at(float time) {
+    const int32_t ms = show_milliseconds(time);
+    return Look{ms < 0 ? -1 : ms / kSlotMilliseconds, fade_alpha(ms)};
+}
+
 bool OfflinePlayer::draw(float time) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glPushMatrix();

@@ -30,6 +30,17 @@ public:
     // or empty picture file, as the show counts them.
     int picture_count() const { return pictures_; }
 
+    // What show_frame's pixels depend on at music time `time`: the slot (its
+    // pictures) and the fade alpha (which also gives the caption typed). Two
+    // times with the same look draw the same frame; before the first slot and
+    // during a slot's first 500 ms the look stands still.
+    struct Look {
+        int32_t slot;
+        float alpha;
+        bool operator==(const Look& other) const { return slot == other.slot && alpha == other.alpha; }
+    };
+    static Look look_at(float time);
+
     // Draws the frame of music time `time` as the frame driver does. False
     // when the show ended in it (nothing is drawn then).
     bool draw(float time);

@@ -88,6 +88,7 @@ private:
 struct FrameJob {
     std::vector<uint8_t> pixels;  // the frame buffer, rows from the bottom
     std::vector<int16_t> sound;   // the sound heard while the frame is shown
+    bool repeat = false;          // the previous frame again: no pixels
     AVFrame* picture = nullptr;   // the converted frame
     ~FrameJob() { av_frame_free(&picture); }
 };
@@ -172,15 +173,24 @@ ExportSummary export_show(const ExportOptions& options) {
     // Colour conversion and encoding each on their own thread; the main
     // thread renders (the GL context is current on it) and makes the sound.
     std::thread convert_thread([&] {
+        AVFrame* last = nullptr;  // shares its pixels with the frame sent last
         try {
             Job job;
             while (to_convert.pop(&job)) {
-                job->picture = converter.convert(job->pixels.data());
+                if (!job->repeat || !last) {
+                    job->picture = converter.convert(job->pixels.data());
+                    av_frame_free(&last);
+                    last = av_frame_clone(job->picture);
+                } else {
+                    job->picture = av_frame_clone(last);
+                }
+                if (!job->picture || !last) throw std::runtime_error("out of memory");
                 if (!to_encode.push(std::move(job))) break;
             }
         } catch (const std::exception& e) {
             stop_all(e.what());
         }
+        av_frame_free(&last);
         to_encode.close();
     });
     std::thread encode_thread([&] {
@@ -208,15 +218,25 @@ ExportSummary export_show(const ExportOptions& options) {
         // Before the first frame the ring already holds its first lap of music,
         // mixed with both loop targets at 0.
         player.render_sound_until(rendered_by(frame_sample(0, options.fps)), ahead);
+        OfflinePlayer::Look last_look = {};
         for (;; ++frame) {
             if (interrupted) throw std::runtime_error("interrupted");
             if (failure.failed()) break;
             const float time = music_seconds(frame_clock_bytes(frame, options.fps));
-            if (!player.draw(time)) break;  // the show is over
+            // A frame that looks like the one before is neither drawn nor
+            // converted again (it sets the same loop targets, and the show can
+            // only end at a new slot); the encoder gets the last picture again.
+            const OfflinePlayer::Look look = OfflinePlayer::look_at(time);
+            const bool repeat = frame > 0 && look == last_look;
+            last_look = look;
+            if (!repeat && !player.draw(time)) break;  // the show is over
             Job job;
             if (!free_jobs.pop(&job)) break;
-            job->pixels.resize(frame_bytes);
-            player.read_bgra(job->pixels.data());
+            job->repeat = repeat;
+            if (!repeat) {
+                job->pixels.resize(frame_bytes);
+                player.read_bgra(job->pixels.data());
+            }
             // The refills until the next frame, with the targets this one set.
             const int64_t begin = frame_sample(frame, options.fps), end = frame_sample(frame + 1, options.fps);
             player.render_sound_until(rendered_by(end), ahead);
