@@ -6,13 +6,14 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
 #include <vector>
+
+#include "kit/export/bgra_to_i420.h"
 
 namespace {
 
@@ -79,17 +80,6 @@ bool container_for_name(const std::string& name, VideoContainer* container) {
     return false;
 }
 
-FrameConverter::FrameConverter(int width, int height) : width_(width), height_(height) {
-    sws_ = sws_getContext(width, height, AV_PIX_FMT_BGRA, width, height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
-                          nullptr, nullptr);
-    if (!sws_) throw std::runtime_error("libswscale refuses the colour conversion");
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    // Full-range RGB in, limited-range BT.709 out, as the file says it is.
-    sws_setColorspaceDetails(sws_, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-}
-
-FrameConverter::~FrameConverter() { sws_freeContext(sws_); }
-
 AVFrame* FrameConverter::convert(const uint8_t* bgra_bottom_up) const {
     AVFrame* frame = av_frame_alloc();
     if (!frame) throw std::runtime_error("out of memory");
@@ -102,9 +92,9 @@ AVFrame* FrameConverter::convert(const uint8_t* bgra_bottom_up) const {
     }
     // The frame buffer's rows run from the bottom up: read them backwards.
     const int stride = width_ * 4;
-    const uint8_t* source[1] = {bgra_bottom_up + size_t(height_ - 1) * size_t(stride)};
-    const int strides[1] = {-stride};
-    sws_scale(sws_, source, strides, 0, height_, frame->data, frame->linesize);
+    const I420Planes planes = {frame->data[0],     frame->data[1],     frame->data[2],
+                               frame->linesize[0], frame->linesize[1], frame->linesize[2]};
+    bgra_to_i420(bgra_bottom_up + size_t(height_ - 1) * size_t(stride), -stride, width_, height_, planes);
     return frame;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // A video file written through FFmpeg's libraries: one video stream (H.264
 // in MP4, VP9 in WebM) and one sound stream (AAC, Opus) muxed together.
-// Colour conversion (libswscale) is separate from encoding so that the two
-// run on different threads; everything else is for one thread.
+// Colour conversion is separate from encoding so that the two run on
+// different threads; everything else is for one thread.
 #include <cstdint>
 #include <string>
 
@@ -13,7 +13,6 @@ struct AVFrame;
 struct AVPacket;
 struct AVAudioFifo;
 struct SwrContext;
-struct SwsContext;
 
 enum class VideoContainer { mp4, webm };
 
@@ -33,15 +32,11 @@ bool container_for_name(const std::string& name, VideoContainer* container);
 // into the encoder's 4:2:0 pictures, BT.709, limited range. One per thread.
 class FrameConverter {
 public:
-    FrameConverter(int width, int height);
-    ~FrameConverter();
-    FrameConverter(const FrameConverter&) = delete;
-    FrameConverter& operator=(const FrameConverter&) = delete;
+    FrameConverter(int width, int height) : width_(width), height_(height) {}
     // A new frame that the caller owns (av_frame_free).
     AVFrame* convert(const uint8_t* bgra_bottom_up) const;
 
 private:
-    SwsContext* sws_ = nullptr;
     int width_, height_;
 };
 
