@@ -14,7 +14,8 @@
 // is encoded with maxBytes = that size and WebP (libwebp, method 6) at the
 // highest quality not larger. Luma PSNR and mean luma SSIM of each are printed
 // per photograph and on average, with the targets (ours at least 1 dB above
-// JPEG on average and never below it, mean SSIM above JPEG's). The same is
+// JPEG on average and never below it, mean SSIM above JPEG's), and the mean
+// RGB PSNR of each, which shows what the colour keeps. The same is
 // done at the sizes of JPEG qualities 30, 50, 75, 85 and 90 for the curves,
 // drawn into a PNG (PSNR and SSIM against kilobytes; --plot=PATH, default
 // picture_quality.png).
