@@ -1,6 +1,7 @@
 // velkit make OUT.lcc PICTURE... --music SONG [options]: a show from a
 // person's photographs, captions and song, in one archive.
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,7 +13,7 @@ namespace {
 
 const char* const kUsage =
     "make OUT.lcc PICTURE... --music SONG [--captions TEXT] [--font FONTFILE] [--loops IDLE.wav ACTIVE.wav] "
-    "[--fit crop|blur] [--order name|date]";
+    "[--fit crop|blur] [--order name|date] [--quality Q | --max-bytes N]";
 
 const char* const kDetails =
     "PICTURE   picture files or folders (a folder gives its pictures, not recursing):\n"
@@ -27,6 +28,8 @@ const char* const kDetails =
     "--fit blur        the whole picture over a blurred, darkened copy of itself\n"
     "--order name      by file name, numbers as numbers: IMG_2 before IMG_10 (default)\n"
     "--order date      by the time the photo was taken (EXIF), else the file's time\n"
+    "--quality Q       1 .. 100, default 85: higher gives larger pictures that look better\n"
+    "--max-bytes N     every picture the best that takes at most N bytes (instead of --quality)\n"
     "\n"
     "The show lasts 2.5 s + 6 s per picture. The plan is printed first, then the progress;\n"
     "OUT.lcc is written at the end (through a temporary file, so an interrupted run leaves\n"
@@ -40,8 +43,20 @@ int usage(const std::string& message) {
     return 1;
 }
 
+// A whole decimal number from low to high, nothing else in the text.
+bool parseWhole(const char* text, long long low, long long high, long long& value) {
+    if (!text || *text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text, &end, 10);
+    if (errno || *end != '\0' || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
 int run_make(int argc, char** argv) {
     MakeOptions options;
+    bool qualityGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -79,6 +94,21 @@ int run_make(int argc, char** argv) {
             const long n = v ? std::strtol(v, &end, 10) : 0;
             if (!v || *end || n < 1 || n > 256) return usage("--threads needs a number from 1 to 256");
             options.threads = int(n);
+        } else if (argument == "--quality") {
+            long long quality = 0;
+            if (!parseWhole(value("Q"), kMinPictureQuality, kMaxPictureQuality, quality))
+                return usage("--quality needs a whole number from 1 to 100");
+            options.picture.quality = int(quality);
+            qualityGiven = true;
+        } else if (argument == "--max-bytes") {
+            long long bytes = 0;
+            if (!parseWhole(value("N"), 1, 1LL << 40, bytes))
+                return usage("--max-bytes needs a whole number of bytes above 0");
+            const int64_t smallest = smallestPictureBytes(kShowPictureWidth, kShowPictureHeight);
+            if (bytes < smallest)
+                return usage("--max-bytes " + std::to_string(bytes) + " is below the smallest show picture (" +
+                             std::to_string(smallest) + " bytes, flat grey)");
+            options.picture.maxBytes = bytes;
         } else if (argument == "--no-check") {
             options.check = false;
         } else if (argument.size() > 1 && argument[0] == '-' && argument != "-") {
@@ -89,6 +119,8 @@ int run_make(int argc, char** argv) {
             options.inputs.push_back(argument);
         }
     }
+    if (qualityGiven && options.picture.maxBytes > 0)
+        return usage("--quality and --max-bytes exclude each other: give one of them");
     if (options.output.empty()) return usage("no OUT.lcc");
     if (options.inputs.empty()) return usage("no pictures");
     if (options.music.empty()) return usage("no song: --music SONG");

@@ -330,18 +330,25 @@ void sortPictures(std::vector<PhotoInfo>& pictures, PictureOrder order) {
     });
 }
 
-std::vector<uint8_t> encodeShowPicture(const RgbImage& picture) { return encodePicture(picture); }
+std::vector<uint8_t> encodeShowPicture(const RgbImage& picture, const PictureEncodeOptions& options) {
+    return encodePicture(picture, options);
+}
 
-std::vector<uint8_t> makeShowPicture(const PhotoInfo& photo, PictureFit fit) {
+std::vector<uint8_t> makeShowPicture(const PhotoInfo& photo, PictureFit fit, const PictureEncodeOptions& options) {
     const RgbImage source = decodePhoto(photo, fitSourceScale(fit, photo.width, photo.height));
-    return encodeShowPicture(fitPicture(source, fit));
+    try {
+        return encodeShowPicture(fitPicture(source, fit), options);
+    } catch (const PictureBudgetError& error) {
+        throw std::runtime_error(photo.path + ": " + error.what());
+    }
 }
 
 std::vector<std::vector<uint8_t>> makeShowPictures(const std::vector<PhotoInfo>& photos, PictureFit fit, int threads,
-                                                   const std::function<void(size_t)>& done) {
+                                                   const std::function<void(size_t)>& done,
+                                                   const PictureEncodeOptions& options) {
     std::vector<std::vector<uint8_t>> pictures(photos.size());
     runParallel(photos.size(), workerCount(threads), [&](size_t index) {
-        pictures[index] = makeShowPicture(photos[index], fit);
+        pictures[index] = makeShowPicture(photos[index], fit, options);
         if (done) done(index);
     });
     return pictures;
@@ -455,6 +462,10 @@ int makeShow(const MakeOptions& options, FILE* out, FILE* err) {
             }
         }
         for (const std::string& path : skipped) std::fprintf(out, "          (not a picture, left out: %s)\n", path.c_str());
+        if (options.picture.maxBytes > 0)
+            std::fprintf(out, "  encoded   each picture the best within %lld bytes\n", (long long)options.picture.maxBytes);
+        else
+            std::fprintf(out, "  encoded   at picture quality %d (of 1 .. 100)\n", options.picture.quality);
         std::fprintf(out, "  show      %s: 2.5 s, then 6 s for each of the %d pictures\n",
                      formatDuration(showLength).c_str(), pictureCount);
         std::fprintf(out, "  song      %s: %s (%s, %d Hz, %d channel%s)\n", options.music.c_str(),
@@ -504,7 +515,7 @@ int makeShow(const MakeOptions& options, FILE* out, FILE* err) {
             }
             const PhotoInfo& photo = photos[task - 1];
             progress.started(photo.path);
-            pictures[task - 1] = makeShowPicture(photo, options.fit);
+            pictures[task - 1] = makeShowPicture(photo, options.fit, options.picture);
             progress.finished(photo.path);
         });
         progress.end();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/encoder/picture_encoder.h"
 #include "kit/image/rgb_image.h"
 #include "kit/make/photo.h"
 #include "kit/make/picture_fit.h"
@@ -22,6 +23,7 @@ struct MakeOptions {
     std::string idleLoop, activeLoop; // empty: the demo's loops
     PictureFit fit = PictureFit::crop;
     PictureOrder order = PictureOrder::name;
+    PictureEncodeOptions picture;     // quality or largest file of each picture
     int threads = 0;                  // 0: one per core
     bool check = true;                // run velkit check on the result
 };
@@ -53,17 +55,18 @@ void sortPictures(std::vector<PhotoInfo>& pictures, PictureOrder order);
 
 // One picture of the show, from the file to the bytes of its .wmj: decoded
 // at the size the fit needs, upright, fitted to 1024 x 512, encoded.
-std::vector<uint8_t> makeShowPicture(const PhotoInfo& photo, PictureFit fit);
+// A picture that cannot meet options.maxBytes fails with the photo's path.
+std::vector<uint8_t> makeShowPicture(const PhotoInfo& photo, PictureFit fit, const PictureEncodeOptions& options = {});
 
-// The one place where show pictures are encoded: options of the picture
-// encoder (quality, size) are to be passed through here.
-std::vector<uint8_t> encodeShowPicture(const RgbImage& picture);
+// The one place where show pictures are encoded.
+std::vector<uint8_t> encodeShowPicture(const RgbImage& picture, const PictureEncodeOptions& options = {});
 
 // Encodes the pictures on `threads` workers (0: one per core), at most that
 // many in flight. `done(index)` is called from the workers as each finishes.
 // Throws std::runtime_error with the first failure (in picture order).
 std::vector<std::vector<uint8_t>> makeShowPictures(const std::vector<PhotoInfo>& photos, PictureFit fit, int threads,
-                                                   const std::function<void(size_t)>& done = nullptr);
+                                                   const std::function<void(size_t)>& done = nullptr,
+                                                   const PictureEncodeOptions& options = {});
 
 // The whole command: prints the plan, the progress and the check to `out`,
 // errors to `err`. Returns the exit status (0, or 1 with a message).

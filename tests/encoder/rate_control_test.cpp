@@ -195,6 +195,22 @@ TEST(PictureQuality, BetterThanTheFixedDeadZonesAtTheirSize) {
     }
 }
 
+// Luma takes most of the bits, yet the colour must hold: at the size of the
+// JPEG file (quality 75) of a colourful photo, the colour error (RGB PSNR) is
+// not worse than JPEG's, and the luma no more than 0.5 dB behind (chelsea
+// reaches the finest levels the format has below that size).
+TEST(PictureQuality, ColourHoldsAgainstJpegAtItsSize) {
+    for (const char* name : {"coffee.png", "chelsea.png"}) {
+        const RgbImage image = photo(name, 1024, 512);
+        REQUIRE_PHOTO(image);
+        const std::vector<uint8_t> jpeg = encodeJpeg(image, 75);
+        const RgbImage jpegPicture = decodeJpeg(jpeg);
+        const Encoded ours = encodeAndDecode(image, budget(int64_t(jpeg.size())));
+        EXPECT_GE(rgbPsnr(image, ours.picture), rgbPsnr(image, jpegPicture)) << name;
+        EXPECT_GT(lumaPsnr(image, ours.picture), lumaPsnr(image, jpegPicture) - 0.5) << name;
+    }
+}
+
 // A budget is never exceeded and is used nearly in full; more bytes never
 // give a worse picture.
 TEST(PictureBudget, FilesFitTheBudgetAndFillIt) {

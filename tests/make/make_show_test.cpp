@@ -290,6 +290,45 @@ TEST_F(MakeShow, BadInputIsAClearErrorAndNoArchive) {
     EXPECT_TRUE(fs::is_empty(out));
 }
 
+// --quality and --max-bytes reach every picture of the archive: a lower
+// quality gives a smaller file for each photo, a budget is kept by each.
+TEST_F(MakeShow, PictureQualityAndBudgetReachTheArchive) {
+    ASSERT_EQ(makeGoodShow().status, 0);
+    const std::string archive = root + "/show/show.lcc";
+    const int64_t budget = 15000;
+    struct Case {
+        std::string options, folderName, plan;
+    } cases[] = {{"--quality 40", "low_quality", "at picture quality 40"},
+                 {"--max-bytes " + std::to_string(budget), "budget", "within 15000 bytes"}};
+    for (const Case& c : cases) {
+        const std::string out = folder(c.folderName);
+        const Result made = run(velkit() + " make " + out + "/show.lcc " + root + "/photos --music " + song +
+                                    " --no-check " + c.options,
+                                root);
+        ASSERT_EQ(made.status, 0) << c.options << "\n" << made.err;
+        EXPECT_NE(made.out.find(c.plan), std::string::npos) << made.out;
+        for (const char* name : {"data/images/0100.wmj", "data/images/0200.wmj", "data/images/0300.wmj"}) {
+            const std::vector<uint8_t> normal = member(archive, name), smaller = member(out + "/show.lcc", name);
+            ASSERT_FALSE(smaller.empty()) << c.options << " " << name;
+            EXPECT_LT(smaller.size(), normal.size()) << c.options << " " << name;
+            if (c.folderName == "budget") {
+                EXPECT_LE(int64_t(smaller.size()), budget) << name;
+            }
+            EXPECT_TRUE(decodePictureBytes(smaller).ok) << c.options << " " << name;
+        }
+    }
+    // Options the encoder cannot meet are refused before any work.
+    for (const std::string options : {"--max-bytes 100", "--quality 0", "--quality 50 --max-bytes 20000"}) {
+        const std::string out = folder("refused");
+        const Result made = run(velkit() + " make " + out + "/show.lcc " + root + "/photos --music " + song + " " +
+                                    options,
+                                root);
+        EXPECT_EQ(made.status, 1) << options;
+        EXPECT_NE(made.err.find(options.substr(0, options.find(' '))), std::string::npos) << made.err;
+        EXPECT_TRUE(fs::is_empty(out)) << options;
+    }
+}
+
 TEST_F(MakeShow, OwnLoopsFromAnyWave) {
     // 48 kHz mono WAVE files become the mixer's 16-bit stereo 44.1 kHz.
     std::string error;
