@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string>
 #include <random>
 
 #include "kit/lz/lz_pack.h"
@@ -29,25 +31,6 @@ std::vector<uint8_t> sampleData() {
         data.push_back(0);
     }
     return data;
-}
-
-TEST(LzBounds, EmptyStreamIsAnEmptyMember) {
-    Unpacked unpacked = unpackGuarded({}, 0);
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.produced, 0);
-}
-
-TEST(LzBounds, EmptyStreamCannotFillAnything) {
-    Unpacked unpacked = unpackGuarded({}, 5);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, 0);
-}
-
-TEST(LzBounds, NonEmptyStreamIntoEmptyBlockIsCorrupt) {
-    Unpacked unpacked = unpackGuarded({'L', 0xC0, 0x00}, 0);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, 0);
-    EXPECT_TRUE(unpacked.frontIntact);
 }
 
 TEST(LzBounds, EveryTruncationIsCorrupt) {
@@ -76,76 +59,98 @@ TEST(LzBounds, EveryTooSmallBlockIsCorruptAndNotOverrun) {
     }
 }
 
-TEST(LzBounds, StreamEndingEarlyIsCorrupt) {
-    std::vector<uint8_t> data = sampleData();
-    std::vector<uint8_t> packed = lzPack(data.data(), data.size());
-    Unpacked unpacked = unpackGuarded(packed, data.size() + 10);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, static_cast<int32_t>(data.size()));
-}
-
-TEST(LzBounds, RepeatBeforeAnyMatchIsCorrupt) {
-    Unpacked unpacked = unpackGuarded(StreamBuilder().byte('a').literal('b').repeatMatch(2).end().bytes, 4);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, 2);
-}
-
-TEST(LzBounds, NearTokenDoesNotSetTheLastOffset) {
-    Unpacked unpacked = unpackGuarded(StreamBuilder().byte('a').nearToken(1).repeatMatch(2).end().bytes, 4);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-}
-
-TEST(LzBounds, OffsetsBeforeTheStartAreCorrupt) {
-    const std::vector<uint8_t> streams[] = {
-        StreamBuilder().byte('a').literal('b').shortMatch(3, 2).end().bytes,
-        StreamBuilder().byte('a').literal('b').nearToken(3).end().bytes,
-        StreamBuilder().byte('a').literal('b').match(200, 2).end().bytes,
-        StreamBuilder().byte('a').literal('b').match(3, 2).end().bytes,
+// Hostile tokens, each both at the start (decoded with per-byte checks) and
+// amid 100 literals on either side (decoded by the fast loop, far from both
+// ends): the unpacker stops with Corrupt right before the token.
+TEST(LzBounds, HostileTokensAreCorruptWithoutWriting) {
+    struct Case {
+        const char* name;
+        std::function<void(StreamBuilder&, uint32_t before)> token;
+        size_t room;  // the output block's size
+        size_t written = 0;  // bytes the token writes before the fault shows
     };
-    for (const auto& stream : streams) {
-        Unpacked unpacked = unpackGuarded(stream, 64);
-        EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-        EXPECT_EQ(unpacked.produced, 2);
-        EXPECT_TRUE(unpacked.frontIntact);
+    auto endlessGamma = [](StreamBuilder& b, uint32_t) {
+        b.bits({1, 0});
+        for (int i = 0; i < 200; i++) b.bits({1, 1});
+    };
+    const Case cases[] = {
+        {"short match before the start", [](StreamBuilder& b, uint32_t before) { b.shortMatch(before + 1, 2); }, 64},
+        {"near token before the start", [](StreamBuilder& b, uint32_t) { b.nearToken(3); }, 64},
+        {"far match before the start", [](StreamBuilder& b, uint32_t before) { b.match(before + 198, 2); }, 64},
+        {"match before the start", [](StreamBuilder& b, uint32_t before) { b.match(before + 1, 2); }, 64},
+        // Offset zero would copy the byte being written.
+        {"match offset zero", [](StreamBuilder& b, uint32_t) { b.match(0, 2); }, 8},
+        {"repeat before any match", [](StreamBuilder& b, uint32_t) { b.repeatMatch(2); }, 4},
+        {"near token sets no offset", [](StreamBuilder& b, uint32_t) { b.nearToken(1).repeatMatch(2); }, 4, 1},
+        {"endless gamma", endlessGamma, 16},
+        {"huge length", [](StreamBuilder& b, uint32_t) { b.match(1, 1u << 29); }, 100},
+        {"copy past the block", [](StreamBuilder& b, uint32_t) { b.match(1, 30); }, 0},
+    };
+    for (const Case& c : cases) {
+        for (bool amid : {false, true}) {
+            if (amid && std::string(c.name) == "near token before the start") continue;  // 15 back at most
+            SCOPED_TRACE(testing::Message() << c.name << (amid ? " amid literals" : " at the start"));
+            StreamBuilder builder;
+            builder.byte('a').literal('b');
+            size_t before = 2;
+            if (amid) {
+                for (int i = 0; i < 100; i++) builder.literal(static_cast<uint8_t>(i));
+                before += 100;
+            }
+            c.token(builder, static_cast<uint32_t>(before));
+            if (amid) {
+                for (int i = 0; i < 100; i++) builder.literal(static_cast<uint8_t>(i));
+            }
+            builder.end();
+            size_t room = amid ? std::max<size_t>(c.room, 400) : c.room;
+            if (c.room == 0) room = before + 31;  // one byte short of the copy's end
+            Unpacked unpacked = unpackGuarded(builder.bytes, room);
+            EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+            EXPECT_EQ(unpacked.produced, static_cast<int32_t>(before + c.written));
+            EXPECT_TRUE(unpacked.frontIntact);
+        }
     }
 }
 
-TEST(LzBounds, ExactOffsetToTheStartIsFine) {
-    Unpacked unpacked = unpackGuarded(StreamBuilder().byte('a').literal('b').shortMatch(2, 2).nearToken(4).end().bytes, 5);
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, (std::vector<uint8_t>{'a', 'b', 'a', 'b', 'a'}));
+// The edge cases that are fine: an offset right to the start (below 128 the
+// length gains 2), a copy that just fits, an empty stream for an empty block.
+TEST(LzBounds, TokensRightAtTheLimitsAreFine) {
+    Unpacked exact = unpackGuarded(StreamBuilder().byte('a').literal('b').shortMatch(2, 2).nearToken(4).end().bytes, 5);
+    EXPECT_EQ(exact.result, LzResult::Complete);
+    EXPECT_EQ(exact.output, (std::vector<uint8_t>{'a', 'b', 'a', 'b', 'a'}));
+    StreamBuilder amid;
+    amid.byte('a');
+    for (int i = 0; i < 100; i++) amid.literal(static_cast<uint8_t>(i));
+    amid.match(101, 2);
+    for (int i = 0; i < 100; i++) amid.literal(static_cast<uint8_t>(i));
+    Unpacked far = unpackGuarded(amid.end().bytes, 205);
+    EXPECT_EQ(far.result, LzResult::Complete);
+    EXPECT_EQ(far.output[101], 'a');
+    EXPECT_EQ(unpackGuarded(StreamBuilder().byte('a').match(1, 30).end().bytes, 33).result, LzResult::Complete);
+    Unpacked empty = unpackGuarded({}, 0);
+    EXPECT_EQ(empty.result, LzResult::Complete);
+    EXPECT_EQ(empty.produced, 0);
 }
 
-TEST(LzBounds, MatchOffsetZeroIsCorrupt) {
-    // Gamma 3 with offset byte 0 would copy the byte being written.
-    Unpacked unpacked = unpackGuarded(StreamBuilder().byte('a').literal('b').match(0, 2).end().bytes, 8);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, 2);
-}
-
-TEST(LzBounds, EndlessGammaIsCorrupt) {
-    StreamBuilder builder;
-    builder.byte('a').bits({1, 0});
-    for (int i = 0; i < 200; i++) builder.bits({1, 1});
-    Unpacked unpacked = unpackGuarded(builder.bytes, 16);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, 1);
-}
-
-TEST(LzBounds, HugeLengthIsCorruptWithoutWriting) {
-    std::vector<uint8_t> packed = StreamBuilder().byte('a').match(1, 1u << 29).end().bytes;
-    Unpacked unpacked = unpackGuarded(packed, 100);
-    EXPECT_EQ(unpacked.result, LzResult::Corrupt);
-    EXPECT_EQ(unpacked.produced, 1);
-}
-
-TEST(LzBounds, CopyThatWouldOverrunByOneStopsBeforeIt) {
-    std::vector<uint8_t> packed = StreamBuilder().byte('a').match(1, 30).end().bytes;  // 33 bytes
-    Unpacked full = unpackGuarded(packed, 33);
-    EXPECT_EQ(full.result, LzResult::Complete);
-    Unpacked tight = unpackGuarded(packed, 32);
-    EXPECT_EQ(tight.result, LzResult::Corrupt);
-    EXPECT_EQ(tight.produced, 1);
+// Streams that end before the block is full, or go on after it is.
+TEST(LzBounds, StreamAndBlockSizesMustAgree) {
+    EXPECT_EQ(unpackGuarded({}, 5).result, LzResult::Corrupt);
+    Unpacked intoNothing = unpackGuarded({'L', 0xC0, 0x00}, 0);
+    EXPECT_EQ(intoNothing.result, LzResult::Corrupt);
+    EXPECT_EQ(intoNothing.produced, 0);
+    EXPECT_TRUE(intoNothing.frontIntact);
+    for (size_t literals : {1, 200}) {
+        SCOPED_TRACE(literals);
+        StreamBuilder builder;
+        builder.byte('a');
+        for (size_t i = 0; i < literals; i++) builder.literal(static_cast<uint8_t>(i));
+        builder.end();
+        for (int i = 0; i < 100; i++) builder.byte(0xFF);  // bytes after the marker are never read
+        Unpacked early = unpackGuarded(builder.bytes, literals + 100);
+        EXPECT_EQ(early.result, LzResult::Corrupt);
+        EXPECT_EQ(early.produced, static_cast<int32_t>(literals + 1));
+        EXPECT_EQ(unpackGuarded(builder.bytes, literals + 1).result, LzResult::Complete);
+    }
 }
 
 TEST(LzBounds, RandomStreamsStayInsideTheirBuffers) {

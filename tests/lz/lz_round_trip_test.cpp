@@ -31,20 +31,6 @@ std::vector<uint8_t> readFile(const std::filesystem::path& path, size_t limit) {
     return data;
 }
 
-// The first file (in name order) under root with the extension, or empty.
-std::filesystem::path firstFile(const std::string& root, const std::string& extension) {
-    std::vector<std::filesystem::path> found;
-    std::error_code error;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_regular_file() && it->path().extension() == extension && it->file_size() > 4096) {
-            found.push_back(it->path());
-        }
-    }
-    if (found.empty()) return {};
-    return *std::min_element(found.begin(), found.end());
-}
-
 TokenCensus expectRoundTrip(const std::vector<uint8_t>& data) {
     std::vector<uint8_t> packed = lzPack(data.data(), data.size());
     Unpacked unpacked = unpackGuarded(packed, data.size());
@@ -153,29 +139,17 @@ TEST(LzRoundTrip, LongRepeatFarBack) {
     EXPECT_GT(census.matchesFar, 0u);
 }
 
-TEST(LzRoundTrip, TextFile) {
-    std::vector<uint8_t> data = readFile("/usr/share/common-licenses/GPL-3", 1 << 20);
-    if (data.empty()) GTEST_SKIP() << "no licence text";
-    EXPECT_LT(lzPack(data.data(), data.size()).size(), data.size() / 2);
-    expectRoundTrip(data);
-}
-
-TEST(LzRoundTrip, ProgramFile) {
-    std::vector<uint8_t> data = readFile("/bin/sh", 400000);
-    ASSERT_FALSE(data.empty());
-    expectRoundTrip(data);
-}
-
-TEST(LzRoundTrip, FontFile) {
-    std::filesystem::path path = firstFile("/usr/share/fonts", ".ttf");
-    if (path.empty()) GTEST_SKIP() << "no TrueType font";
-    expectRoundTrip(readFile(path, 400000));
-}
-
-TEST(LzRoundTrip, PictureFile) {
-    std::filesystem::path path = firstFile("/usr/share", ".png");
-    if (path.empty()) GTEST_SKIP() << "no PNG picture";
-    expectRoundTrip(readFile(path, 400000));
+// Real files of the kinds a show holds: text packs to under half.
+TEST(LzRoundTrip, RealFiles) {
+    for (const char* path : {"/usr/share/common-licenses/GPL-3", "/bin/sh"}) {
+        SCOPED_TRACE(path);
+        std::vector<uint8_t> data = readFile(path, 400000);
+        ASSERT_FALSE(data.empty());
+        if (path[1] == 'u') {
+            EXPECT_LT(lzPack(data.data(), data.size()).size(), data.size() / 2);
+        }
+        expectRoundTrip(data);
+    }
 }
 
 // Data made so that each token is the cheapest choice somewhere.

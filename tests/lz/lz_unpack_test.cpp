@@ -68,31 +68,63 @@ TEST(LzUnpack, TagBytesAreReadWhenTheirFirstBitIsNeeded) {
     EXPECT_EQ(literals(bytesOf("0123456789")).end().bytes, packed);
 }
 
-TEST(LzUnpack, NearTokenCopiesOneByteFromUpToFifteenBack) {
-    std::vector<uint8_t> data = bytesOf("abcdefghijklmnop");
-    StreamBuilder builder = literals(data);
-    builder.nearToken(15).nearToken(1).nearToken(3);
-    std::vector<uint8_t> expected = data;
-    appendCopy(expected, 15, 1);
-    appendCopy(expected, 1, 1);
-    appendCopy(expected, 3, 1);
-    Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, expected);
-    EXPECT_EQ(std::string(expected.end() - 3, expected.end()), "bbp");
-}
+// One token after another on a history of distinct-looking bytes; each copy
+// states the length the unpacker must copy (matches below offset 128 and from
+// 1280 on copy more than their coded length, repeats never do).
+struct Token {
+    enum Kind { Literal, Near, Short, Match, Repeat } kind;
+    uint32_t offset;  // or the literal's value
+    uint32_t coded = 0;
+    uint32_t copied = 0;
+};
 
-TEST(LzUnpack, ShortMatchLengthsTwoAndThree) {
-    std::vector<uint8_t> data = history(200);
-    StreamBuilder builder = literals(data);
-    builder.shortMatch(127, 2).shortMatch(1, 3).shortMatch(100, 3);
-    std::vector<uint8_t> expected = data;
-    appendCopy(expected, 127, 2);
-    appendCopy(expected, 1, 3);
-    appendCopy(expected, 100, 3);
-    Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, expected);
+TEST(LzUnpack, TokenSequences) {
+    struct Case {
+        const char* name;
+        size_t history;
+        std::vector<Token> tokens;
+        const char* tail = nullptr;  // the last bytes, when the history is text
+    };
+    const Case cases[] = {
+        {"near tokens 15, 1 and 3 back", 0, {{Token::Near, 15, 0, 1}, {Token::Near, 1, 0, 1}, {Token::Near, 3, 0, 1}},
+         "bbp"},
+        {"short matches of 2 and 3", 200, {{Token::Short, 127, 2, 2}, {Token::Short, 1, 3, 3}, {Token::Short, 100, 3, 3}}},
+        {"overlapping copies repeat their own output", 1,
+         {{Token::Match, 1, 30, 32}, {Token::Literal, 'a'}, {Token::Literal, 'b'}, {Token::Literal, 'c'},
+          {Token::Match, 3, 10, 12}, {Token::Match, 2, 40, 42}}},
+        // A long match sets 2000, the near token keeps it, a repeat reuses it;
+        // then a short match sets 50 and the next repeat follows that.
+        {"repeat uses the last match's offset", 3000,
+         {{Token::Match, 2000, 6, 7}, {Token::Near, 4, 0, 1}, {Token::Repeat, 0, 9, 9}, {Token::Short, 50, 3, 3},
+          {Token::Literal, 7}, {Token::Repeat, 0, 2, 2}}},
+        {"repeat length has no adjustment", 100,
+         {{Token::Short, 90, 2, 2}, {Token::Repeat, 0, 2, 2}, {Token::Match, 37, 2, 4}, {Token::Repeat, 0, 5, 5}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> expected = c.history ? history(c.history) : bytesOf("abcdefghijklmnop");
+        if (c.history == 1) expected = bytesOf("x");
+        StreamBuilder builder = literals(expected);
+        uint32_t last = 0;
+        for (const Token& t : c.tokens) {
+            switch (t.kind) {
+                case Token::Literal: builder.literal(static_cast<uint8_t>(t.offset)); break;
+                case Token::Near: builder.nearToken(static_cast<int>(t.offset)); break;
+                case Token::Short: builder.shortMatch(static_cast<int>(t.offset), static_cast<int>(t.coded)); break;
+                case Token::Match: builder.match(t.offset, t.coded); break;
+                case Token::Repeat: builder.repeatMatch(t.coded); break;
+            }
+            if (t.kind == Token::Literal) expected.push_back(static_cast<uint8_t>(t.offset));
+            if (t.kind == Token::Short || t.kind == Token::Match) last = t.offset;
+            appendCopy(expected, t.kind == Token::Repeat ? last : t.offset, t.copied);
+        }
+        Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
+        EXPECT_EQ(unpacked.result, LzResult::Complete);
+        EXPECT_EQ(unpacked.output, expected);
+        if (c.tail) {
+            EXPECT_EQ(std::string(expected.end() - 3, expected.end()), c.tail);
+        }
+    }
 }
 
 struct RangeCase {
@@ -119,54 +151,6 @@ TEST(LzUnpack, MatchLengthAdjustmentByOffsetRange) {
         EXPECT_EQ(unpacked.produced, static_cast<int32_t>(expected.size()));
         EXPECT_EQ(unpacked.output, expected);
     }
-}
-
-TEST(LzUnpack, OverlappingCopiesRepeatTheirOwnOutput) {
-    StreamBuilder builder;
-    builder.byte('x').match(1, 30).literal('a').literal('b').literal('c').match(3, 10).match(2, 40);
-    std::vector<uint8_t> expected = bytesOf("x");
-    appendCopy(expected, 1, 32);
-    expected.push_back('a');
-    expected.push_back('b');
-    expected.push_back('c');
-    appendCopy(expected, 3, 12);
-    appendCopy(expected, 2, 42);
-    Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, expected);
-    EXPECT_EQ(std::string(expected.begin(), expected.begin() + 36), std::string(33, 'x') + "abc");
-}
-
-TEST(LzUnpack, RepeatUsesTheOffsetOfTheLastMatch) {
-    std::vector<uint8_t> data = history(3000);
-    StreamBuilder builder = literals(data);
-    // A long match sets 2000, the near token keeps it, a repeat reuses it;
-    // then a short match sets 50 and the next repeat follows that.
-    builder.match(2000, 6).nearToken(4).repeatMatch(9).shortMatch(50, 3).literal(7).repeatMatch(2);
-    std::vector<uint8_t> expected = data;
-    appendCopy(expected, 2000, 7);
-    appendCopy(expected, 4, 1);
-    appendCopy(expected, 2000, 9);
-    appendCopy(expected, 50, 3);
-    expected.push_back(7);
-    appendCopy(expected, 50, 2);
-    Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, expected);
-}
-
-TEST(LzUnpack, RepeatLengthHasNoAdjustment) {
-    std::vector<uint8_t> data = history(100);
-    StreamBuilder builder = literals(data);
-    builder.shortMatch(90, 2).repeatMatch(2).match(37, 2).repeatMatch(5);
-    std::vector<uint8_t> expected = data;
-    appendCopy(expected, 90, 2);
-    appendCopy(expected, 90, 2);
-    appendCopy(expected, 37, 4);
-    appendCopy(expected, 37, 5);
-    Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, expected);
 }
 
 TEST(LzUnpack, BytesAfterTheEndMarkerAreIgnored) {
