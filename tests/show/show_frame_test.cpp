@@ -81,7 +81,7 @@ protected:
         return count;
     }
 
-    ShowDirectory dir;
+    ScratchDirectory dir;
     std::vector<RgbImage> decoded;
 };
 
