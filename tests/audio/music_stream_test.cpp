@@ -42,59 +42,40 @@ protected:
     ScratchDirectory scratch;
 };
 
-TEST_F(MusicStreamTest, AStereoTrackAt44100HzKeepsItsLengthAndPitch) {
-    write_sine_track(2, 44100, 44100, 440.0, 660.0);
-    MusicStream music;
-    ASSERT_TRUE(music.open_music(kTrack));
-    music.playing = 1;
-    std::vector<float> out = render(music, 3 * 4096 * 4, 4096);
-    size_t length = audible_length(out, 0, 0.02f);
-    EXPECT_GT(length, 44100u - 40);
-    EXPECT_LE(length, 44100u);
-    for (size_t frame = 44100; frame < out.size() / 2; ++frame) ASSERT_EQ(sample_of(out, frame, 0), 0.0f);
-    // 0.8 s in the middle: 352 cycles of 440 Hz, 528 of 660 Hz.
-    EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 352, 1);
-    EXPECT_NEAR(rising_crossings(out, 1, 4410, 39690), 528, 1);
-    EXPECT_NEAR(rms(out, 0, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
-}
-
-TEST_F(MusicStreamTest, AMonoTrackAt22050HzPlaysAtItsTrueSpeedOnBothChannels) {
-    write_sine_track(1, 22050, 22050, 440.0, 440.0);
-    MusicStream music;
-    ASSERT_TRUE(music.open_music(kTrack));
-    music.playing = 1;
-    std::vector<float> out = render(music, 60000, 1000);
-    for (size_t frame = 0; frame < out.size() / 2; ++frame)
-        ASSERT_EQ(sample_of(out, frame, 0), sample_of(out, frame, 1)) << frame;
-    size_t length = audible_length(out, 0, 0.02f);
-    EXPECT_NEAR(double(length), 44100.0, 80.0);
-    EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 352, 1);
-    EXPECT_NEAR(rms(out, 0, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
-}
-
-TEST_F(MusicStreamTest, AStereoTrackAt48000HzIsResampledDown) {
-    write_sine_track(2, 48000, 48000, 1000.0, 3000.0);
-    MusicStream music;
-    ASSERT_TRUE(music.open_music(kTrack));
-    music.playing = 1;
-    std::vector<float> out = render(music, 60000, 4096);
-    EXPECT_NEAR(double(audible_length(out, 0, 0.02f)), 44100.0, 80.0);
-    EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 800, 1);
-    EXPECT_NEAR(rising_crossings(out, 1, 4410, 39690), 2400, 2);
-    EXPECT_NEAR(rms(out, 1, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
-}
-
-TEST_F(MusicStreamTest, AMonoTrackAt44100HzIsDuplicatedToBothChannels) {
-    write_sine_track(1, 44100, 44100, 440.0, 440.0);
-    MusicStream music;
-    ASSERT_TRUE(music.open_music(kTrack));
-    music.playing = 1;
-    std::vector<float> out = render(music, 50000, 4096);
-    for (size_t frame = 0; frame < out.size() / 2; ++frame)
-        ASSERT_EQ(sample_of(out, frame, 0), sample_of(out, frame, 1)) << frame;
-    EXPECT_GT(audible_length(out, 0, 0.02f), 44100u - 40);
-    EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 352, 1);
-    EXPECT_NEAR(rms(out, 0, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
+// One second of tone at any rate and channel count plays one second at
+// 44100 Hz stereo, at its pitch and level; mono goes to both channels.
+TEST_F(MusicStreamTest, TracksOfEveryRateAndChannelCountKeepTheirLengthAndPitch) {
+    struct Case {
+        int channels, rate;
+        double left_hz, right_hz;
+        int32_t block_frames;
+    };
+    const Case cases[] = {
+        {2, 44100, 440.0, 660.0, 4096},
+        {1, 22050, 440.0, 440.0, 1000},
+        {2, 48000, 1000.0, 3000.0, 4096},
+        {1, 44100, 440.0, 440.0, 4096},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels at " << c.rate << " Hz");
+        write_sine_track(c.channels, c.rate, c.rate, c.left_hz, c.right_hz);
+        MusicStream music;
+        ASSERT_TRUE(music.open_music(kTrack));
+        music.playing = 1;
+        std::vector<float> out = render(music, 3 * 4096 * 4, c.block_frames);
+        const size_t length = audible_length(out, 0, 0.02f);
+        EXPECT_NEAR(double(length), 44100.0, c.rate == 44100 ? 40.0 : 80.0);
+        if (c.rate == 44100) EXPECT_LE(length, 44100u);
+        for (size_t frame = c.rate == 44100 ? 44100 : 44100 + 80; frame < out.size() / 2; ++frame) ASSERT_EQ(sample_of(out, frame, 0), 0.0f);
+        if (c.channels == 1)
+            for (size_t frame = 0; frame < out.size() / 2; ++frame)
+                ASSERT_EQ(sample_of(out, frame, 0), sample_of(out, frame, 1)) << frame;
+        // 0.8 s in the middle.
+        EXPECT_NEAR(rising_crossings(out, 0, 4410, 39690), 0.8 * c.left_hz, 1);
+        EXPECT_NEAR(rising_crossings(out, 1, 4410, 39690), 0.8 * c.right_hz, 2);
+        EXPECT_NEAR(rms(out, 0, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
+        EXPECT_NEAR(rms(out, 1, 4410, 39690), 0.5 / std::sqrt(2.0), 0.02);
+    }
 }
 
 TEST_F(MusicStreamTest, ASurroundTrackIsMixedDownToStereo) {

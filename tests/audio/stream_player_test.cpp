@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -174,42 +175,55 @@ TEST(StreamPlayerOpen, FailsCleanlyWithoutAStreamBuffer) {
     EXPECT_EQ(player.open(&CountingRender::render, &music, nullptr, nullptr, true), 0u);
 }
 
-TEST(StreamPlayerThread, TheRefillThreadFollowsTheCursorWhenWoken) {
+TEST(StreamPlayerThread, EveryWakeRefillsSoonerThanTheTimeOut) {
     VirtualSoundState sound;
     StreamPlayer player;
     CountingRender music;
     ASSERT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true),
               0xFFFFFFFFu);
-    sound.advance(4096);
-    player.wake();
-    // The thread refills within its 5 ms time-out; allow a loaded machine plenty.
-    // Until then the cursor is a whole 4096 bytes ahead and the position holds.
-    int32_t position = player.position();
-    for (int i = 0; i < 2000 && position != -16384 + 4096; ++i) {
-        EXPECT_EQ(position, -16384);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        position = player.position();
+    // Each pass plays one step and wakes the thread, then waits for its refill.
+    // Without the wake each refill would need a time-out of its own, so the
+    // passes could not take less than one time-out each.
+    const int passes = 200;
+    const auto began = std::chrono::steady_clock::now();
+    for (int pass = 0; pass < passes; ++pass) {
+        const int locks = sound.locks.load();
+        sound.advance(kPlayerStepBytes);
+        player.wake();
+        for (int spin = 0; spin < 1000000 && sound.locks.load() == locks; ++spin) std::this_thread::yield();
+        ASSERT_GT(sound.locks.load(), locks) << "no refill after wake " << pass;
     }
-    EXPECT_EQ(position, -16384 + 4096);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+    EXPECT_LT(took.count(), int64_t(kPlayerWakeMilliseconds) * (passes - 1));
+    EXPECT_EQ(player.position(), -16384 + passes * int32_t(kPlayerStepBytes));
     player.close();
     EXPECT_TRUE(sound.deleted);
-    for (uint32_t n = 0; n < 2048; ++n) ASSERT_EQ(sound.sample_at(2 * n), int16_t(n)) << n;
+    // The refills went on with the signal, step after step.
+    for (uint32_t n = 0; n < passes * kPlayerStepBytes / 2; ++n) ASSERT_EQ(sound.sample_at(2 * n), int16_t(n)) << n;
 }
 
-TEST(ToPcm16, ConvertsToTheNearestValueWithinTheLimit) {
-    const float block[] = {1.0f, -1.0f, 0.5f, 0.0f, 2.0f, -3.0f, 0.99f, 0.6f / 32768, -0.6f / 32768, -0.5f};
-    int16_t out[10] = {};
-    to_pcm16(block, 32768.0f, out, 12, out + 6, 8);
-    EXPECT_EQ(out[0], 32600);
-    EXPECT_EQ(out[1], -32600);
-    EXPECT_EQ(out[2], 16384);
-    EXPECT_EQ(out[3], 0);
-    EXPECT_EQ(out[4], 32600);
-    EXPECT_EQ(out[5], -32600);
-    EXPECT_EQ(out[6], 32440); // 0.99 x 32768 = 32440.3
-    EXPECT_EQ(out[7], 1);
-    EXPECT_EQ(out[8], -1);
-    EXPECT_EQ(out[9], -16384);
+TEST(ToPcm16, ConvertsToTheNearestValueTiesToEvenWithinTheLimit) {
+    struct Case {
+        float sample, scale;
+        int16_t expected;
+    };
+    const Case cases[] = {
+        {1.0f, 32768.0f, 32600},  {-1.0f, 32768.0f, -32600}, {2.0f, 32768.0f, 32600},
+        {-3.0f, 32768.0f, -32600}, {0.5f, 32768.0f, 16384},  {-0.5f, 32768.0f, -16384},
+        {0.0f, 32768.0f, 0},       {0.99f, 32768.0f, 32440}, // 32440.3
+        {0.6f / 32768, 32768.0f, 1}, {-0.6f / 32768, 32768.0f, -1},
+        {0.5f / 32768, 32768.0f, 0}, {1.5f / 32768, 32768.0f, 2}, {2.5f / 32768, 32768.0f, 2},
+        {-1.5f / 32768, 32768.0f, -2}, {-2.5f / 32768, 32768.0f, -2},
+        // The product is taken in double: in float 0.1f x 5 rounds to the tie 0.5.
+        {0.1f, 5.0f, 1}, {-0.1f, 5.0f, -1},
+        {std::nanf(""), 32768.0f, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sample << " x " << c.scale);
+        int16_t out = 12345;
+        to_pcm16(&c.sample, c.scale, &out, 2, nullptr, 0);
+        EXPECT_EQ(out, c.expected);
+    }
 }
 
 TEST(ToPcm16, FillsRegionTwoAfterRegionOneAndSkipsMissingRegions) {

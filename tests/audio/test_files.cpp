@@ -13,20 +13,6 @@
 
 namespace fs = std::filesystem;
 
-ScratchDirectory::ScratchDirectory() {
-    previous = fs::current_path().string();
-    std::string pattern = (fs::temp_directory_path() / "vel_audio_XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data())) directory = name.data();
-    fs::current_path(directory);
-}
-
-ScratchDirectory::~ScratchDirectory() {
-    fs::current_path(previous);
-    std::error_code ignored;
-    fs::remove_all(directory, ignored);
-}
 
 void write_file(const std::string& name, const Bytes& bytes) {
     fs::path path(name);

@@ -5,21 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_directory.h"
+
 typedef std::vector<uint8_t> Bytes;
 
-// Makes a fresh directory, works inside it, and goes back (and removes it)
-// when it ends. Data files are then opened by their relative names, exactly as
-// the player opens them.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    const std::string& path() const { return directory; }
-
-private:
-    std::string directory;
-    std::string previous;
-};
 
 // Writes `bytes` to `name` (relative), creating directories on the way.
 void write_file(const std::string& name, const Bytes& bytes);

@@ -92,55 +92,33 @@ TEST(String, ConcatenationHasItsLengthPlusHeadroom) {
     EXPECT_EQ(joined.capacity, 17u + 128u);
 }
 
-TEST(String, FormatInPlace) {
-    String name;
-    const char* before = name.data;
-    EXPECT_EQ(name.format("data/images/%04d.wmj", 300), 20);
-    EXPECT_STREQ(name.data, "data/images/0300.wmj");
-    EXPECT_EQ(name.length, 20u);
-    EXPECT_EQ(name.capacity, 128u);
-    EXPECT_EQ(name.data, before);
-}
-
-TEST(String, FormatExactlyCapacityKeepsEveryCharacter) {
+// Formatting into a string that starts with `initial` characters: the text,
+// its length and the capacity, which grows to length + 128 only when needed.
+TEST(String, FormatKeepsOrGrowsTheBuffer) {
+    struct Case {
+        size_t initial;
+        std::string body;
+        size_t capacity;
+    };
+    const Case cases[] = {
+        {0, "data/images/0300.wmj", 128},         {0, std::string(128, 'q'), 128},
+        {0, std::string(129, 'q'), 129 + 128},    {0, std::string(19995, 'w') + "|1234", 20128},
+        {300, "", 428},                           {0, "100 % ready 7%", 128},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.substr(0, 24) + " after " + std::to_string(c.initial));
+        String text(std::string(c.initial, 'a').c_str());
+        const char* before = text.data;
+        EXPECT_EQ(text.format("%s", c.body.c_str()), int32_t(c.body.size()));
+        EXPECT_EQ(std::string(text.data), c.body);
+        EXPECT_EQ(text.length, c.body.size());
+        EXPECT_EQ(text.capacity, c.capacity);
+        EXPECT_EQ(text.data[c.body.size()], 0);
+        if (c.capacity == 128 + c.initial) EXPECT_EQ(text.data, before);
+    }
     String text;
-    const std::string full(128, 'q');
-    EXPECT_EQ(text.format("%s", full.c_str()), 128);
-    EXPECT_EQ(text.length, 128u);
-    EXPECT_EQ(text.capacity, 128u);
-    EXPECT_EQ(std::string(text.data), full);
-    EXPECT_EQ(text.data[128], 0);
-}
-
-TEST(String, FormatOneMoreThanCapacityReallocates) {
-    String text;
-    const std::string full(129, 'q');
-    EXPECT_EQ(text.format("%s", full.c_str()), 129);
-    EXPECT_EQ(text.length, 129u);
-    EXPECT_EQ(text.capacity, 129u + 128u);
-    EXPECT_EQ(std::string(text.data), full);
-}
-
-TEST(String, Format20000Characters) {
-    String text;
-    EXPECT_EQ(text.format("%s|%d", std::string(19995, 'w').c_str(), 1234), 20000);
-    EXPECT_EQ(text.length, 20000u);
-    EXPECT_EQ(text.capacity, 20128u);
-    EXPECT_EQ(std::string(text.data), std::string(19995, 'w') + "|1234");
-}
-
-TEST(String, FormatEmptyKeepsCapacity) {
-    String text(std::string(300, 'a').c_str());
-    EXPECT_EQ(text.format("%s", ""), 0);
-    EXPECT_EQ(text.length, 0u);
-    EXPECT_EQ(text.capacity, 428u);
-    EXPECT_EQ(text.data[0], 0);
-}
-
-TEST(String, FormatPercentSigns) {
-    String text;
-    EXPECT_EQ(text.format("100 %% ready %d%%", 7), 14);
-    EXPECT_STREQ(text.data, "100 % ready 7%");
+    EXPECT_EQ(text.format("data/images/%04d.wmj|%d%%", 300, 7), 23);
+    EXPECT_STREQ(text.data, "data/images/0300.wmj|7%");
 }
 
 TEST(WideString, CapacityRulesInUnits) {
@@ -182,34 +160,26 @@ TEST(WideString, NarrowArgumentBytesBecomeUnitsOfTheSameValue) {
     EXPECT_EQ(text.data[text.length], 0);
 }
 
-TEST(WideString, FormatExactlyCapacityAndOneMore) {
-    WideString text;
-    const std::string exact(128, 'q');
-    EXPECT_EQ(text.format(u"%S", exact.c_str()), 128);
-    EXPECT_EQ(text.capacity, 128u);
-    EXPECT_EQ(text.length, 128u);
-    EXPECT_EQ(text.data[128], 0);
-    const std::string more(129, 'q');
-    EXPECT_EQ(text.format(u"%S", more.c_str()), 129);
-    EXPECT_EQ(text.capacity, 257u);
-    EXPECT_EQ(units(text), std::u16string(129, u'q'));
-}
-
-TEST(WideString, Format20000Units) {
-    WideString text;
-    const std::u16string body(19996, u'\u00e9');
-    EXPECT_EQ(text.format(u"%s%d", body.c_str(), 1234), 20000);
-    EXPECT_EQ(text.length, 20000u);
-    EXPECT_EQ(text.capacity, 20128u);
-    EXPECT_EQ(units(text), body + u"1234");
-}
-
-TEST(WideString, FormatEmptyKeepsCapacity) {
-    WideString text(std::u16string(300, u'a').c_str());
-    EXPECT_EQ(text.format(u"%S", ""), 0);
-    EXPECT_EQ(text.length, 0u);
-    EXPECT_EQ(text.capacity, 428u);
-    EXPECT_EQ(text.data[0], 0);
+TEST(WideString, FormatKeepsOrGrowsTheBuffer) {
+    struct Case {
+        size_t initial;
+        std::u16string body;
+        size_t capacity;
+    };
+    const Case cases[] = {
+        {0, std::u16string(128, u'q'), 128},
+        {0, std::u16string(129, u'q'), 257},
+        {0, std::u16string(19996, u'\u00e9') + u"1234", 20128},
+        {300, u"", 428},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.body.size()) + " units after " + std::to_string(c.initial));
+        WideString text(std::u16string(c.initial, u'a').c_str());
+        EXPECT_EQ(text.format(u"%s", c.body.c_str()), int32_t(c.body.size()));
+        EXPECT_EQ(units(text), c.body);
+        EXPECT_EQ(text.capacity, c.capacity);
+        EXPECT_EQ(text.data[c.body.size()], 0);
+    }
 }
 
 TEST(WideFormat, Conversions) {

@@ -51,22 +51,3 @@ std::vector<uint8_t> GlTestContext::read_pixels() const {
     return top_down;
 }
 
-ScratchDirectory::ScratchDirectory() {
-    char pattern[] = "/tmp/vel_font_test_XXXXXX";
-    path_ = mkdtemp(pattern);
-    previous_ = std::filesystem::current_path().string();
-    std::filesystem::current_path(path_);
-}
-
-ScratchDirectory::~ScratchDirectory() {
-    std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void ScratchDirectory::write(const std::string& relative, const std::vector<uint8_t>& bytes) const {
-    const std::filesystem::path full = std::filesystem::path(path_) / relative;
-    std::filesystem::create_directories(full.parent_path());
-    std::ofstream file(full, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_directory.h"
+
 struct SDL_Window;
 
 class GlTestContext {
@@ -27,17 +29,3 @@ private:
     std::string error_;
 };
 
-// A temporary directory that is also the working directory while it lives,
-// so openFile finds "data/..." in it.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    const std::string& path() const { return path_; }
-    // Writes `bytes` to `relative` inside the directory, making its parents.
-    void write(const std::string& relative, const std::vector<uint8_t>& bytes) const;
-
-private:
-    std::string path_;
-    std::string previous_;
-};

@@ -58,29 +58,26 @@ TEST(CaptionText, CombiningAccentsAreComposed) {
     EXPECT_EQ(text.lines[0], "Caf\xE9 au lait");
 }
 
-TEST(CaptionText, CharacterOutsideLatin1IsAnErrorWithLineAndColumn) {
-    const CaptionText text = convert("Fine\nW \xC5\x81odzi nad rzek\xC4\x85\n");  // Ł at line 2, column 3
-    EXPECT_NE(text.error.find("captions.txt:2:3:"), std::string::npos) << text.error;
-    EXPECT_NE(text.error.find("U+0141"), std::string::npos) << text.error;
-    EXPECT_NE(text.error.find("Latin-1"), std::string::npos) << text.error;
-}
-
-TEST(CaptionText, EuroSignGetsAHint) {
-    const CaptionText text = convert("5 \xE2\x82\xAC");
-    EXPECT_NE(text.error.find("captions.txt:1:3:"), std::string::npos) << text.error;
-    EXPECT_NE(text.error.find("EUR"), std::string::npos) << text.error;
-}
-
-TEST(CaptionText, CharacterWithoutGlyphIsAnError) {
-    const CaptionText text = convert("tab\there");
-    EXPECT_NE(text.error.find("captions.txt:1:4:"), std::string::npos) << text.error;
-    EXPECT_NE(text.error.find("no glyph"), std::string::npos) << text.error;
-}
-
-TEST(CaptionText, NotUtf8IsAnError) {
-    const CaptionText text = convert("ok\nCaf\xE9\n");  // a Latin-1 file
-    EXPECT_NE(text.error.find("captions.txt:2:4:"), std::string::npos) << text.error;
-    EXPECT_NE(text.error.find("UTF-8"), std::string::npos) << text.error;
+// Each refusal names the file, line and column and says what is wrong.
+TEST(CaptionText, RefusedCharactersAreErrorsWithLineAndColumn) {
+    struct Case {
+        const char* utf8;
+        const char* where;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"Fine\nW \xC5\x81odzi nad rzek\xC4\x85\n", "captions.txt:2:3:", "U+0141"},  // outside Latin-1
+        {"Fine\nW \xC5\x81odzi\n", "captions.txt:2:3:", "Latin-1"},
+        {"5 \xE2\x82\xAC", "captions.txt:1:3:", "EUR"},        // the euro sign gets a hint
+        {"tab\there", "captions.txt:1:4:", "no glyph"},
+        {"ok\nCaf\xE9\n", "captions.txt:2:4:", "UTF-8"},       // a Latin-1 file
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        const CaptionText text = convert(c.utf8);
+        EXPECT_NE(text.error.find(c.where), std::string::npos) << text.error;
+        EXPECT_NE(text.error.find(c.why), std::string::npos) << text.error;
+    }
 }
 
 TEST(CaptionText, LongCaptionsAndExtraLinesAreWarnedAbout) {

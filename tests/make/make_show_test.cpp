@@ -66,6 +66,15 @@ std::vector<uint8_t> member(const std::string& archive, const std::string& name)
 
 // The inputs of a show: three photos (IMG_9, IMG_10, IMG_100: in natural
 // order, not in the order of their names' characters), a song, captions.
+// Runs velkit check on `show`: its exit status, and every message in its report.
+void expectCheck(const std::string& show, const std::string& scratch, int status,
+                 std::initializer_list<const char*> messages) {
+    const Result checked = run(velkit() + " check " + show, scratch);
+    EXPECT_EQ(checked.status, status) << checked.out;
+    for (const char* message : messages)
+        EXPECT_NE(checked.out.find(message), std::string::npos) << message << "\n" << checked.out;
+}
+
 class MakeShow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -354,18 +363,12 @@ TEST_F(MakeShow, CheckFindsAGapInTheNumbering) {
     ASSERT_EQ(makeGoodShow().status, 0);
     const std::string show = looseCopy("gap");
     fs::remove(show + "/data/images/0200.wmj");
-    const Result checked = run(velkit() + " check " + show, root);
-    EXPECT_EQ(checked.status, 1) << checked.out;
-    EXPECT_NE(checked.out.find("data/images/0200.wmj is missing"), std::string::npos) << checked.out;
-    EXPECT_NE(checked.out.find("ends after 1 picture"), std::string::npos) << checked.out;
-    EXPECT_NE(checked.out.find("1 picture, show 8.5 s"), std::string::npos) << checked.out;
+    expectCheck(show, root, 1, {"data/images/0200.wmj is missing", "ends after 1 picture", "1 picture, show 8.5 s"});
 
     // The same gap inside an archive.
     const std::string packed = folder("gap_packed");
     ASSERT_EQ(run("cd " + show + " && " + velkit() + " pack " + packed + "/gap.lcc data", root).status, 0);
-    const Result archived = run(velkit() + " check " + packed, root);
-    EXPECT_EQ(archived.status, 1) << archived.out;
-    EXPECT_NE(archived.out.find("data/images/0200.wmj is missing"), std::string::npos) << archived.out;
+    expectCheck(packed, root, 1, {"data/images/0200.wmj is missing"});
 }
 
 TEST_F(MakeShow, CheckFindsABadPicture) {
@@ -374,10 +377,7 @@ TEST_F(MakeShow, CheckFindsABadPicture) {
     std::vector<uint8_t> bytes = readFileBytes(show + "/data/images/0300.wmj");
     bytes.resize(bytes.size() / 4);
     writeFileBytes(show + "/data/images/0300.wmj", bytes);
-    const Result checked = run(velkit() + " check " + show, root);
-    EXPECT_EQ(checked.status, 1) << checked.out;
-    EXPECT_NE(checked.out.find("data/images/0300.wmj: truncated picture"), std::string::npos) << checked.out;
-    EXPECT_NE(checked.out.find("3 pictures"), std::string::npos) << checked.out;
+    expectCheck(show, root, 1, {"data/images/0300.wmj: truncated picture", "3 pictures"});
 }
 
 TEST_F(MakeShow, CheckFindsAPictureOfTheWrongSize) {
@@ -385,30 +385,20 @@ TEST_F(MakeShow, CheckFindsAPictureOfTheWrongSize) {
     const std::string show = looseCopy("small_picture");
     writeImageFile(root + "/small.png", scaleAndCrop(coffee, 512, 256));
     ASSERT_EQ(run(velkit() + " encode " + root + "/small.png " + show + "/data/images/0200.wmj", root).status, 0);
-    const Result checked = run(velkit() + " check " + show, root);
-    EXPECT_EQ(checked.status, 1) << checked.out;
-    EXPECT_NE(checked.out.find("0200.wmj is 512x256, not 1024x512"), std::string::npos) << checked.out;
+    expectCheck(show, root, 1, {"0200.wmj is 512x256, not 1024x512"});
 }
 
 TEST_F(MakeShow, CheckFindsLfCaptions) {
     ASSERT_EQ(makeGoodShow().status, 0);
     const std::string show = looseCopy("lf_captions");
     writeFileBytes(show + "/data/text/velandora.txt", bytesOf("one\ntwo\nthree\n"));
-    const Result checked = run(velkit() + " check " + show, root);
-    EXPECT_EQ(checked.status, 1) << checked.out;
-    EXPECT_NE(checked.out.find("data/text/velandora.txt:1: 3 lines end with LF alone"), std::string::npos)
-        << checked.out;
+    expectCheck(show, root, 1, {"data/text/velandora.txt:1: 3 lines end with LF alone"});
     // UTF-8 captions are found too.
     writeFileBytes(show + "/data/text/velandora.txt", bytesOf("Caf\xC3\xA9\r\n"));
-    const Result utf8 = run(velkit() + " check " + show, root);
-    EXPECT_EQ(utf8.status, 1) << utf8.out;
-    EXPECT_NE(utf8.out.find("look like UTF-8"), std::string::npos) << utf8.out;
+    expectCheck(show, root, 1, {"look like UTF-8"});
     // A long caption is a warning only.
     writeFileBytes(show + "/data/text/velandora.txt", bytesOf(std::string(70, 'x') + "\r\n"));
-    const Result longer = run(velkit() + " check " + show, root);
-    EXPECT_EQ(longer.status, 0) << longer.out;
-    EXPECT_NE(longer.out.find("warning: data/text/velandora.txt:1: the caption has 70 characters"), std::string::npos)
-        << longer.out;
+    expectCheck(show, root, 0, {"warning: data/text/velandora.txt:1: the caption has 70 characters"});
 }
 
 TEST_F(MakeShow, CheckFindsA48kHzSong) {
@@ -420,15 +410,10 @@ TEST_F(MakeShow, CheckFindsA48kHzSong) {
         2, 48000, frames, [](int, size_t n) { return float(0.2 * std::sin(n * 0.05)); }, 0.3f, &error);
     ASSERT_FALSE(ogg.empty()) << error;
     writeFileBytes(show + "/data/audio/velandora.ogg", ogg);
-    const Result checked = run(velkit() + " check " + show, root);
-    EXPECT_EQ(checked.status, 1) << checked.out;
-    EXPECT_NE(checked.out.find("data/audio/velandora.ogg is 48000 Hz with 2 channels"), std::string::npos)
-        << checked.out;
+    expectCheck(show, root, 1, {"data/audio/velandora.ogg is 48000 Hz with 2 channels"});
     // No music at all.
     fs::remove(show + "/data/audio/velandora.ogg");
-    const Result silent = run(velkit() + " check " + show, root);
-    EXPECT_EQ(silent.status, 1);
-    EXPECT_NE(silent.out.find("no music"), std::string::npos) << silent.out;
+    expectCheck(show, root, 1, {"no music"});
 }
 
 TEST_F(MakeShow, CheckFindsLoopsTheMixerRefusesAndAMissingFont) {
@@ -437,8 +422,5 @@ TEST_F(MakeShow, CheckFindsLoopsTheMixerRefusesAndAMissingFont) {
     std::string error;
     ASSERT_TRUE(writeSong(show + "/data/audio/loop_active.wav", "pcm_s16le", 1.0, 44100, 1, &error)) << error;
     fs::remove(show + "/data/fonts/batang.def");
-    const Result checked = run(velkit() + " check " + show, root);
-    EXPECT_EQ(checked.status, 1) << checked.out;
-    EXPECT_NE(checked.out.find("loop_active.wav: the loop mixer refuses it"), std::string::npos) << checked.out;
-    EXPECT_NE(checked.out.find("no font"), std::string::npos) << checked.out;
+    expectCheck(show, root, 1, {"loop_active.wav: the loop mixer refuses it", "no font"});
 }

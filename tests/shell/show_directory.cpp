@@ -1,11 +1,6 @@
 #include "show_directory.h"
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -38,26 +33,9 @@ std::vector<uint8_t> font_definition() {
     return bytes;
 }
 
-void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 }  // namespace
 
 ShowDirectory::ShowDirectory() {
-    previous_ = std::filesystem::current_path().string();
-    std::string pattern = (std::filesystem::temp_directory_path() / "velandora-shell-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    path_ = made ? made : pattern;
-    write_file(std::filesystem::path(path_) / "data/fonts/batang.def", font_definition());
-    write_file(std::filesystem::path(path_) / "data/fonts/batang_0.raw", std::vector<uint8_t>(256 * 256 * 3, 0x80));
-    std::filesystem::current_path(path_);
-}
-
-ShowDirectory::~ShowDirectory() {
-    std::error_code ignored;
-    std::filesystem::current_path(previous_, ignored);
-    std::filesystem::remove_all(path_, ignored);
+    write("data/fonts/batang.def", font_definition());
+    write("data/fonts/batang_0.raw", std::vector<uint8_t>(256 * 256 * 3, 0x80));
 }

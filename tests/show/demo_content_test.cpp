@@ -176,7 +176,7 @@ TEST(DemoLoops, TypingLoopHoldsManyClicks) {
 }
 
 TEST(DemoLoops, PlayerLoadsTheWaveFiles) {
-    ShowDirectory dir;
+    ScratchDirectory dir;
     StereoBuffer idle = make_idle_loop(), active = make_active_loop();
     dir.write("data/audio/loop_idle.wav", encode_wav16(idle));
     dir.write("data/audio/loop_active.wav", encode_wav16(active));

@@ -11,7 +11,7 @@ const char* kCaptionFile = "data/text/velandora.txt";
 }
 
 TEST(ShowCaptions, OneLinePerPictureEndedByCarriageReturn) {
-    ShowDirectory dir;
+    ScratchDirectory dir;
     dir.write(kCaptionFile, std::string("Premi\xE8re\r\nSecond line\r\nThird\r\n"));
     load_captions(kCaptionFile);
     ASSERT_NE(show_state.caption_lines[0], nullptr);
@@ -25,7 +25,7 @@ TEST(ShowCaptions, OneLinePerPictureEndedByCarriageReturn) {
 }
 
 TEST(ShowCaptions, LoneLineFeedDoesNotEndACaption) {
-    ShowDirectory dir;
+    ScratchDirectory dir;
     dir.write(kCaptionFile, std::string("one\ntwo\r\nthree"));
     load_captions(kCaptionFile);
     // Line 0 runs on over the line feed up to the carriage return.
@@ -36,7 +36,7 @@ TEST(ShowCaptions, LoneLineFeedDoesNotEndACaption) {
 }
 
 TEST(ShowCaptions, AtMost53LineFeedsAreRecorded) {
-    ShowDirectory dir;
+    ScratchDirectory dir;
     std::string text;
     for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + "\r\n";
     dir.write(kCaptionFile, text);
@@ -46,7 +46,7 @@ TEST(ShowCaptions, AtMost53LineFeedsAreRecorded) {
 }
 
 TEST(ShowCaptions, MissingFileGivesNoLines) {
-    ShowDirectory dir;
+    ScratchDirectory dir;
     load_captions(kCaptionFile);
     for (int i = 0; i < kCaptionLineCount; ++i) EXPECT_EQ(show_state.caption_lines[i], nullptr);
 }

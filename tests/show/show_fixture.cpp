@@ -21,32 +21,6 @@
 
 namespace fs = std::filesystem;
 
-ShowDirectory::ShowDirectory() {
-    char pattern[] = "/tmp/vel_show_XXXXXX";
-    if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
-    path_ = pattern;
-    previous_ = fs::current_path().string();
-    fs::current_path(path_);
-}
-
-ShowDirectory::~ShowDirectory() {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-void ShowDirectory::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-    fs::path file = fs::path(path_) / name;
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-void ShowDirectory::write(const std::string& name, const std::string& bytes) const {
-    write(name, std::vector<uint8_t>(bytes.begin(), bytes.end()));
-}
-
-void ShowDirectory::remove(const std::string& name) const { fs::remove(fs::path(path_) / name); }
 
 RgbImage test_picture(int seed) {
     RgbImage image(1024, 512);

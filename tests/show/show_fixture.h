@@ -5,21 +5,8 @@
 #include <vector>
 
 #include "kit/image/rgb_image.h"
+#include "tests/support/scratch_directory.h"
 
-// A scratch directory that becomes the working directory; removed afterwards.
-class ShowDirectory {
-public:
-    ShowDirectory();
-    ~ShowDirectory();
-    const std::string& path() const { return path_; }
-    void write(const std::string& name, const std::vector<uint8_t>& bytes) const;
-    void write(const std::string& name, const std::string& bytes) const;
-    void remove(const std::string& name) const;
-
-private:
-    std::string path_;
-    std::string previous_;
-};
 
 // A 1024 x 512 test picture: smooth colour ramps that differ by `seed`.
 RgbImage test_picture(int seed);

@@ -26,7 +26,7 @@ int largest_error(const RgbImage& frame, const RgbImage& top, double weight, con
 }  // namespace
 
 TEST(ShowRender, FramesMatchTheDecodersPixels) {
-    ShowDirectory dir;
+    ScratchDirectory dir;
     write_test_font();
     std::vector<RgbImage> decoded;
     for (int i = 0; i < 2; ++i) {
