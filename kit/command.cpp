@@ -1,5 +1,8 @@
 #include "kit/command.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 #include <cstring>
 
 namespace {
@@ -26,4 +29,14 @@ const KitCommand* find_kit_command(const char* name) {
     for (int i = 0; i < table().count; ++i)
         if (std::strcmp(table().entries[i].name, name) == 0) return &table().entries[i];
     return nullptr;
+}
+
+bool parse_whole_number(const char* text, long long low, long long high, long long& value) {
+    if (!text || *text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text, &end, 10);
+    if (errno || *end != '\0' || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
 }

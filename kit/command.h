@@ -35,3 +35,7 @@ struct KitCommandRegistrar {
 int kit_command_count();
 const KitCommand& kit_command(int index);
 const KitCommand* find_kit_command(const char* name);
+
+// A whole decimal number from low to high, nothing else in the text (no sign,
+// no spaces): the form every numeric option takes.
+bool parse_whole_number(const char* text, long long low, long long high, long long& value);

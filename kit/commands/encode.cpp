@@ -23,17 +23,6 @@ static bool parse_size(const char* text, int& width, int& height) {
     return true;
 }
 
-// A whole decimal number from low to high, nothing else in the text.
-static bool parse_whole(const char* text, long long low, long long high, long long& value) {
-    if (*text < '0' || *text > '9') return false;  // no sign, no spaces
-    char* end = nullptr;
-    errno = 0;
-    const long long parsed = std::strtoll(text, &end, 10);
-    if (errno || *end != '\0' || parsed < low || parsed > high) return false;
-    value = parsed;
-    return true;
-}
-
 static int run_encode(int argc, char** argv) {
     const char* input = nullptr;
     const char* output = nullptr;
@@ -49,7 +38,7 @@ static int run_encode(int argc, char** argv) {
             ++i;
         } else if (!std::strcmp(argv[i], "--quality")) {
             long long quality = 0;
-            if (i + 1 >= argc || !parse_whole(argv[i + 1], kMinPictureQuality, kMaxPictureQuality, quality)) {
+            if (i + 1 >= argc || !parse_whole_number(argv[i + 1], kMinPictureQuality, kMaxPictureQuality, quality)) {
                 std::fprintf(stderr, "velkit: encode: --quality needs a whole number from %d to %d, e.g. --quality %d\n",
                              kMinPictureQuality, kMaxPictureQuality, kDefaultPictureQuality);
                 return 1;
@@ -59,7 +48,7 @@ static int run_encode(int argc, char** argv) {
             ++i;
         } else if (!std::strcmp(argv[i], "--max-bytes")) {
             long long bytes = 0;
-            if (i + 1 >= argc || !parse_whole(argv[i + 1], 1, 1LL << 40, bytes)) {
+            if (i + 1 >= argc || !parse_whole_number(argv[i + 1], 1, 1LL << 40, bytes)) {
                 std::fprintf(stderr, "velkit: encode: --max-bytes needs a whole number of bytes above 0, e.g. --max-bytes 60000\n");
                 return 1;
             }

@@ -43,17 +43,6 @@ int usage(const std::string& message) {
     return 1;
 }
 
-// A whole decimal number from low to high, nothing else in the text.
-bool parseWhole(const char* text, long long low, long long high, long long& value) {
-    if (!text || *text < '0' || *text > '9') return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long parsed = std::strtoll(text, &end, 10);
-    if (errno || *end != '\0' || parsed < low || parsed > high) return false;
-    value = parsed;
-    return true;
-}
-
 int run_make(int argc, char** argv) {
     MakeOptions options;
     bool qualityGiven = false;
@@ -96,13 +85,13 @@ int run_make(int argc, char** argv) {
             options.threads = int(n);
         } else if (argument == "--quality") {
             long long quality = 0;
-            if (!parseWhole(value("Q"), kMinPictureQuality, kMaxPictureQuality, quality))
+            if (!parse_whole_number(value("Q"), kMinPictureQuality, kMaxPictureQuality, quality))
                 return usage("--quality needs a whole number from 1 to 100");
             options.picture.quality = int(quality);
             qualityGiven = true;
         } else if (argument == "--max-bytes") {
             long long bytes = 0;
-            if (!parseWhole(value("N"), 1, 1LL << 40, bytes))
+            if (!parse_whole_number(value("N"), 1, 1LL << 40, bytes))
                 return usage("--max-bytes needs a whole number of bytes above 0");
             const int64_t smallest = smallestPictureBytes(kShowPictureWidth, kShowPictureHeight);
             if (bytes < smallest)
