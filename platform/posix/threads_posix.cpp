@@ -8,6 +8,8 @@
 #include <new>
 #include <thread>
 
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -21,8 +23,17 @@ struct ThreadShared {
     bool done = false;
 };
 
+// The sound refill thread must run within a ring's length (about 93 ms) of
+// waking, whatever else loads the machine. A real-time round-robin priority
+// does that; where it is not allowed (no privilege, no RLIMIT_RTPRIO), a high
+// nice value is the next best. The thread sleeps between refills, so it never
+// holds a core.
+const int kRealTimePriority = 10;
+
 void raisePriority() {
-    // Per-thread nice value on Linux; refused without privileges, which is fine.
+    sched_param param{};
+    param.sched_priority = kRealTimePriority;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0) return;
     pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
     setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -10);
 }
@@ -40,8 +51,11 @@ struct PlatformEvent {
     bool signalled = false;
 };
 
+// A priority-inheriting mutex: the main thread holding the player's lock runs
+// at the refill thread's priority until it lets go, so a loaded machine cannot
+// keep the refill waiting behind it.
 struct PlatformLock {
-    std::mutex mutex;
+    pthread_mutex_t mutex;
 };
 
 PlatformThread* platformStartThread(PlatformThreadEntry entry, void* context) {
@@ -110,16 +124,36 @@ bool platformWaitEvent(PlatformEvent* event, uint32_t timeoutMs) {
     return signalled;
 }
 
-PlatformLock* platformCreateLock() { return new (std::nothrow) PlatformLock; }
+PlatformLock* platformCreateLock() {
+    PlatformLock* lock = new (std::nothrow) PlatformLock;
+    if (!lock) return nullptr;
+    pthread_mutexattr_t attributes;
+    bool made = pthread_mutexattr_init(&attributes) == 0;
+    if (made) {
+        // Without priority inheritance the lock still works, only plainly.
+        pthread_mutexattr_setprotocol(&attributes, PTHREAD_PRIO_INHERIT);
+        made = pthread_mutex_init(&lock->mutex, &attributes) == 0;
+        pthread_mutexattr_destroy(&attributes);
+    }
+    if (!made) {
+        delete lock;
+        return nullptr;
+    }
+    return lock;
+}
 
-void platformDestroyLock(PlatformLock* lock) { delete lock; }
+void platformDestroyLock(PlatformLock* lock) {
+    if (!lock) return;
+    pthread_mutex_destroy(&lock->mutex);
+    delete lock;
+}
 
 void platformEnterLock(PlatformLock* lock) {
-    if (lock) lock->mutex.lock();
+    if (lock) pthread_mutex_lock(&lock->mutex);
 }
 
 void platformLeaveLock(PlatformLock* lock) {
-    if (lock) lock->mutex.unlock();
+    if (lock) pthread_mutex_unlock(&lock->mutex);
 }
 
 void platformSleep(uint32_t milliseconds) {

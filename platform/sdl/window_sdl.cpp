@@ -6,6 +6,7 @@
 #include "platform/window.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -209,7 +210,14 @@ void platformDeleteGlContext(PlatformGlContext* context) {
     if (context) SDL_GL_DeleteContext(context);
 }
 
-void platformSwapBuffers(PlatformWindow* window) { SDL_GL_SwapWindow(window->window); }
+void platformSwapBuffers(PlatformWindow* window) {
+    SDL_GL_SwapWindow(window->window);
+    // Wait until the frame is drawn. Without a display's vertical sync to hold
+    // it back (off screen, or on a software renderer) the loop would queue
+    // frames faster than they are drawn, and the driver's memory would grow
+    // with the queue.
+    glFinish();
+}
 
 bool platformPeekEvent() {
     if (g_quit_posted) return true;
