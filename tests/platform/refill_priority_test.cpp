@@ -14,15 +14,22 @@
 
 #include <pthread.h>
 #include <sched.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
 
+// Whether this process may make a thread real-time (root with the capability,
+// or a real-time limit): asked of a thread of its own.
 bool realTimeAllowed() {
-    rlimit limit{};
-    return geteuid() == 0 || (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur >= 10);
+    bool allowed = false;
+    std::thread probe([&allowed]() {
+        sched_param param{};
+        param.sched_priority = 10;
+        allowed = pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0;
+    });
+    probe.join();
+    return allowed;
 }
 
 pid_t threadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
