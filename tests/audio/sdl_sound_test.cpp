@@ -1,5 +1,5 @@
-// The SDL sound output on SDL's dummy driver: the ring's regions, refused
-// locks, and a play cursor that moves once the buffer plays.
+// The two sound outputs, SDL's (on its dummy driver) and the silent one: the
+// ring's regions, refused locks, and a play cursor that moves once it plays.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,20 +7,31 @@
 #include <memory>
 #include <thread>
 
+#include "audio/silent_output.h"
 #include "platform/sound.h"
 
 namespace {
 
-class SdlSoundTest : public ::testing::Test {
+struct Output {
+    const char* name;
+    SoundDevice* (*open)();
+};
+
+void PrintTo(const Output& output, std::ostream* out) { *out << output.name; }
+
+SoundDevice* open_sdl() {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    return platformOpenSoundDevice();
+}
+
+class SoundOutputTest : public ::testing::TestWithParam<Output> {
 protected:
     void SetUp() override {
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        device.reset(platformOpenSoundDevice());
+        device.reset(GetParam().open());
         ASSERT_NE(device, nullptr);
         ASSERT_EQ(device->setCooperativeLevel(nullptr), SoundOk);
         primary.reset(device->createPrimaryBuffer());
         ASSERT_NE(primary, nullptr);
-        EXPECT_EQ(primary->setFormat(kSoundOutputFormat), SoundOk);
         ring.reset(device->createStreamBuffer(16384, kSoundOutputFormat));
         ASSERT_NE(ring, nullptr);
     }
@@ -30,66 +41,73 @@ protected:
         device.reset();
     }
     std::unique_ptr<SoundDevice> device;
-    std::unique_ptr<SoundBuffer> primary;
-    std::unique_ptr<SoundBuffer> ring;
+    std::unique_ptr<SoundBuffer> primary, ring;
 };
 
-TEST_F(SdlSoundTest, ALockPastTheEndWrapsIntoTwoRegions) {
-    void *first = nullptr, *second = nullptr;
-    uint32_t first_bytes = 0, second_bytes = 0;
-    ASSERT_EQ(ring->lock(16000, 1000, &first, &first_bytes, &second, &second_bytes, 0), SoundOk);
-    EXPECT_EQ(first_bytes, 384u);
-    EXPECT_EQ(second_bytes, 616u);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(static_cast<uint8_t*>(first) - static_cast<uint8_t*>(second), 16000);
-    EXPECT_EQ(ring->unlock(first, first_bytes, second, second_bytes), SoundOk);
-
-    ASSERT_EQ(ring->lock(100, 200, &first, &first_bytes, &second, &second_bytes, 0), SoundOk);
-    EXPECT_EQ(first_bytes, 200u);
-    EXPECT_EQ(second, nullptr);
-    EXPECT_EQ(second_bytes, 0u);
-    EXPECT_EQ(ring->unlock(first, first_bytes, second, second_bytes), SoundOk);
-
-    ASSERT_EQ(ring->lock(5, 5, &first, &first_bytes, &second, &second_bytes, kSoundLockEntireBuffer),
-              SoundOk);
-    EXPECT_EQ(first_bytes, 16384u);
-    EXPECT_EQ(second_bytes, 0u);
-    EXPECT_EQ(ring->unlock(first, first_bytes, second, second_bytes), SoundOk);
+TEST_P(SoundOutputTest, LocksWrapIntoTwoRegionsAndThoseOutsideTheRingAreRefused) {
+    const struct {
+        uint32_t offset, bytes, flags;
+        SoundResult result;
+        uint32_t first, second;
+    } rows[] = {
+        {16000, 1000, 0, SoundOk, 384, 616},
+        {100, 200, 0, SoundOk, 200, 0},
+        {5, 5, kSoundLockEntireBuffer, SoundOk, 16384, 0},
+        {16384, 4, 0, SoundFailed, 0, 0},
+        {0, 16388, 0, SoundFailed, 0, 0},
+        {0, 0, 0, SoundFailed, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.offset << " + " << row.bytes);
+        void *first = nullptr, *second = nullptr;
+        uint32_t first_bytes = 0, second_bytes = 0;
+        ASSERT_EQ(ring->lock(row.offset, row.bytes, &first, &first_bytes, &second, &second_bytes, row.flags),
+                  row.result);
+        if (row.result != SoundOk) continue;
+        EXPECT_EQ(first_bytes, row.first);
+        EXPECT_EQ(second_bytes, row.second);
+        EXPECT_EQ(second != nullptr, row.second > 0);
+        if (second) {
+            EXPECT_EQ(static_cast<uint8_t*>(first) - static_cast<uint8_t*>(second), 16000);
+        }
+        EXPECT_EQ(ring->unlock(first, first_bytes, second, second_bytes), SoundOk);
+    }
 }
 
-TEST_F(SdlSoundTest, LocksOutsideTheRingAreRefused) {
-    void *first = nullptr, *second = nullptr;
-    uint32_t first_bytes = 0, second_bytes = 0;
-    EXPECT_EQ(ring->lock(16384, 4, &first, &first_bytes, &second, &second_bytes, 0), SoundFailed);
-    EXPECT_EQ(ring->lock(0, 16388, &first, &first_bytes, &second, &second_bytes, 0), SoundFailed);
-    EXPECT_EQ(ring->lock(0, 0, &first, &first_bytes, &second, &second_bytes, 0), SoundFailed);
-    char elsewhere[64];
-    EXPECT_EQ(ring->unlock(elsewhere, sizeof elsewhere, nullptr, 0), SoundFailed);
-    ASSERT_EQ(ring->lock(16000, 384, &first, &first_bytes, &second, &second_bytes, 0), SoundOk);
-    EXPECT_EQ(ring->unlock(first, 385, nullptr, 0), SoundFailed); // one byte past the end
-}
-
-TEST_F(SdlSoundTest, TheCursorMovesOnlyWhilePlaying) {
+TEST_P(SoundOutputTest, TheCursorMovesInWholeFramesOnlyWhilePlaying) {
     uint32_t cursor = 1;
     ASSERT_EQ(ring->getCurrentPosition(&cursor), SoundOk);
     EXPECT_EQ(cursor, 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     ASSERT_EQ(ring->getCurrentPosition(&cursor), SoundOk);
-    EXPECT_EQ(cursor, 0u); // not started
+    EXPECT_EQ(cursor, 0u);  // not started
     ASSERT_EQ(ring->play(), SoundOk);
     for (int i = 0; i < 2000 && cursor == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_EQ(ring->getCurrentPosition(&cursor), SoundOk);
+        ASSERT_LT(cursor, 16384u);
+        ASSERT_EQ(cursor % 4, 0u);
     }
     EXPECT_GT(cursor, 0u);
-    EXPECT_LT(cursor, 16384u);
-    EXPECT_EQ(cursor % 4, 0u);
 }
 
-TEST(SdlSoundDevice, RefusesStreamBuffersItCannotPlay) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    std::unique_ptr<SoundDevice> device(platformOpenSoundDevice());
+INSTANTIATE_TEST_SUITE_P(Outputs, SoundOutputTest,
+                         ::testing::Values(Output{"Sdl", open_sdl}, Output{"Silent", create_silent_output}),
+                         [](const ::testing::TestParamInfo<Output>& info) { return info.param.name; });
+
+TEST(SdlSound, RefusesUnlocksOutsideTheLockAndBuffersItCannotPlay) {
+    std::unique_ptr<SoundDevice> device(open_sdl());
     ASSERT_NE(device, nullptr);
+    std::unique_ptr<SoundBuffer> primary(device->createPrimaryBuffer());
+    EXPECT_EQ(primary->setFormat(kSoundOutputFormat), SoundOk);
+    std::unique_ptr<SoundBuffer> ring(device->createStreamBuffer(16384, kSoundOutputFormat));
+    ASSERT_NE(ring, nullptr);
+    char elsewhere[64];
+    EXPECT_EQ(ring->unlock(elsewhere, sizeof elsewhere, nullptr, 0), SoundFailed);
+    void *first = nullptr, *second = nullptr;
+    uint32_t first_bytes = 0, second_bytes = 0;
+    ASSERT_EQ(ring->lock(16000, 384, &first, &first_bytes, &second, &second_bytes, 0), SoundOk);
+    EXPECT_EQ(ring->unlock(first, 385, nullptr, 0), SoundFailed);  // one byte past the end
     EXPECT_EQ(device->createStreamBuffer(0, kSoundOutputFormat), nullptr);
     EXPECT_EQ(device->createStreamBuffer(16386, kSoundOutputFormat), nullptr);
     SoundFormat eight_bit = kSoundOutputFormat;
@@ -97,4 +115,4 @@ TEST(SdlSoundDevice, RefusesStreamBuffersItCannotPlay) {
     EXPECT_EQ(device->createStreamBuffer(16384, eight_bit), nullptr);
 }
 
-} // namespace
+}  // namespace

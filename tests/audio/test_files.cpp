@@ -1,22 +1,14 @@
 #include "test_files.h"
 
-#include "kit/demo/audio_buffer.h"
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-
-namespace fs = std::filesystem;
-
+#include "kit/demo/audio_buffer.h"
 
 void write_file(const std::string& name, const Bytes& bytes) {
-    fs::path path(name);
-    if (path.has_parent_path()) fs::create_directories(path.parent_path());
+    std::filesystem::path path(name);
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
     std::ofstream out(name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
@@ -38,25 +30,34 @@ void put_u32(Bytes& out, uint32_t value) {
 
 void put_tag(Bytes& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
-Bytes make_wav(const std::vector<int16_t>& interleaved, uint16_t channels, uint32_t rate, uint16_t bits,
-               uint16_t block_align, uint16_t tag) {
+Bytes Wav::bytes() const {
+    Bytes format;
+    for (uint32_t value : {uint32_t(tag), uint32_t(channels)}) put_u16(format, value);
+    put_u32(format, rate);
+    put_u32(format, rate * block_align);
+    put_u16(format, block_align);
+    put_u16(format, bits);
+    format.insert(format.end(), extension.begin(), extension.end());
+    format.resize(format_bytes, 0);
+    const uint32_t data_bytes = uint32_t(samples.size() * 2);
     Bytes out;
-    uint32_t data_bytes = uint32_t(interleaved.size() * 2);
     put_tag(out, "RIFF");
-    put_u32(out, 36 + data_bytes);
+    put_u32(out, uint32_t(4 + 8 + format.size() + before_data.size() + 8 + data_bytes));
     put_tag(out, "WAVE");
     put_tag(out, "fmt ");
-    put_u32(out, 16);
-    put_u16(out, tag);
-    put_u16(out, channels);
-    put_u32(out, rate);
-    put_u32(out, rate * block_align);
-    put_u16(out, block_align);
-    put_u16(out, bits);
+    put_u32(out, format_bytes);
+    out.insert(out.end(), format.begin(), format.end());
+    out.insert(out.end(), before_data.begin(), before_data.end());
     put_tag(out, "data");
     put_u32(out, data_bytes);
-    for (int16_t value : interleaved) put_u16(out, uint16_t(value));
+    for (int16_t value : samples) put_u16(out, uint16_t(value));
     return out;
+}
+
+Bytes make_wav(const std::vector<int16_t>& interleaved) {
+    Wav wav;
+    wav.samples = interleaved;
+    return wav.bytes();
 }
 
 Bytes make_vorbis(int channels, int rate, int frames,
