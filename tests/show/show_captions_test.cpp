@@ -2,51 +2,42 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/show.h"
 #include "tests/show/show_fixture.h"
 
-namespace {
-const char* kCaptionFile = "data/text/velandora.txt";
-}
-
-TEST(ShowCaptions, OneLinePerPictureEndedByCarriageReturn) {
-    ScratchDirectory dir;
-    dir.write(kCaptionFile, std::string("Premi\xE8re\r\nSecond line\r\nThird\r\n"));
-    load_captions(kCaptionFile);
-    ASSERT_NE(show_state.caption_lines[0], nullptr);
-    EXPECT_STREQ(show_state.caption_lines[0], "Premi\xE8re");
-    EXPECT_STREQ(show_state.caption_lines[1], "Second line");
-    EXPECT_STREQ(show_state.caption_lines[2], "Third");
-    // The final line feed starts an empty fourth entry; nothing after it.
-    ASSERT_NE(show_state.caption_lines[3], nullptr);
-    EXPECT_STREQ(show_state.caption_lines[3], "");
-    EXPECT_EQ(show_state.caption_lines[4], nullptr);
-}
-
-TEST(ShowCaptions, LoneLineFeedDoesNotEndACaption) {
-    ScratchDirectory dir;
-    dir.write(kCaptionFile, std::string("one\ntwo\r\nthree"));
-    load_captions(kCaptionFile);
-    // Line 0 runs on over the line feed up to the carriage return.
-    EXPECT_STREQ(show_state.caption_lines[0], "one\ntwo");
-    EXPECT_STREQ(show_state.caption_lines[1], "two");
-    EXPECT_STREQ(show_state.caption_lines[2], "three");
-    EXPECT_EQ(show_state.caption_lines[3], nullptr);
-}
-
-TEST(ShowCaptions, AtMost53LineFeedsAreRecorded) {
-    ScratchDirectory dir;
-    std::string text;
-    for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + "\r\n";
-    dir.write(kCaptionFile, text);
-    load_captions(kCaptionFile);
-    EXPECT_STREQ(show_state.caption_lines[0], "line 0");
-    EXPECT_STREQ(show_state.caption_lines[53], "line 53");
-}
-
-TEST(ShowCaptions, MissingFileGivesNoLines) {
-    ScratchDirectory dir;
-    load_captions(kCaptionFile);
-    for (int i = 0; i < kCaptionLineCount; ++i) EXPECT_EQ(show_state.caption_lines[i], nullptr);
+TEST(ShowCaptions, LinesEndAtCarriageReturnsAndStartAfterLineFeeds) {
+    std::string sixty;
+    std::vector<std::string> first_54;
+    for (int i = 0; i < 60; ++i) {
+        sixty += "line " + std::to_string(i) + "\r\n";
+        if (i < 54) first_54.push_back("line " + std::to_string(i));
+    }
+    const struct {
+        const char* what;
+        const char* text;  // null: no file
+        std::vector<std::string> lines;
+    } rows[] = {
+        // The final line feed starts an empty last entry.
+        {"CR LF", "Premi\xE8re\r\nSecond line\r\nThird\r\n", {"Premi\xE8re", "Second line", "Third", ""}},
+        // A lone line feed starts a line but does not end the one before.
+        {"lone LF", "one\ntwo\r\nthree", {"one\ntwo", "two", "three"}},
+        {"sixty lines", sixty.c_str(), first_54},
+        {"missing file", nullptr, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchDirectory dir;
+        if (row.text) dir.write("data/text/velandora.txt", std::string(row.text));
+        load_captions("data/text/velandora.txt");
+        for (size_t i = 0; i < size_t(kCaptionLineCount); ++i) {
+            if (i < row.lines.size()) {
+                ASSERT_NE(show_state.caption_lines[i], nullptr) << i;
+                EXPECT_EQ(show_state.caption_lines[i], row.lines[i]) << i;
+            } else {
+                EXPECT_EQ(show_state.caption_lines[i], nullptr) << i;
+            }
+        }
+    }
 }

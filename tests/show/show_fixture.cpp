@@ -1,11 +1,10 @@
 #include "tests/show/show_fixture.h"
 
 #include <GL/gl.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cmath>
+#include <cstdio>
+#include <map>
 #include <stdexcept>
 
 #include "app/app_state.h"
@@ -18,9 +17,6 @@
 #include "kit/render/offscreen_gl.h"
 #include "lib/file_system.h"
 #include "lib/stream.h"
-
-namespace fs = std::filesystem;
-
 
 RgbImage test_picture(int seed) {
     RgbImage image(1024, 512);
@@ -36,26 +32,57 @@ RgbImage test_picture(int seed) {
 
 std::vector<uint8_t> encode_test_picture(const RgbImage& image) { return encodePicture(image); }
 
-RgbImage decode_with_player(const std::vector<uint8_t>& file) {
-    std::vector<uint8_t> copy = file;
+namespace {
+
+struct TestPicture {
+    std::vector<uint8_t> file;
+    RgbImage decoded;
+};
+
+const TestPicture& cached_picture(int seed) {
+    static std::map<int, TestPicture> made;
+    auto found = made.find(seed);
+    if (found != made.end()) return found->second;
+    TestPicture& picture = made[seed];
+    picture.file = encode_test_picture(seed < 0 ? RgbImage(1024, 512) : test_picture(seed));
+    std::vector<uint8_t> copy = picture.file;
     MemoryStream stream(copy.data(), int32_t(copy.size()), 0);
-    PictureBuffer picture;
+    PictureBuffer buffer;
     PictureDecoder decoder;
-    if (decoder.decode(stream, picture) != DecodeResult::decoded) throw std::runtime_error("test picture undecodable");
-    RgbImage image(picture.width, picture.height);
-    for (int i = 0; i < picture.width * picture.height; ++i) {
-        image.rgb[size_t(i) * 3] = picture.pixels[i * 3 + 2];
-        image.rgb[size_t(i) * 3 + 1] = picture.pixels[i * 3 + 1];
-        image.rgb[size_t(i) * 3 + 2] = picture.pixels[i * 3];
-    }
-    return image;
+    if (decoder.decode(stream, buffer) != DecodeResult::decoded) throw std::runtime_error("test picture undecodable");
+    picture.decoded = RgbImage(buffer.width, buffer.height);
+    for (int i = 0; i < buffer.width * buffer.height; ++i)
+        for (int c = 0; c < 3; ++c) picture.decoded.rgb[size_t(i) * 3 + size_t(c)] = buffer.pixels[i * 3 + 2 - c];
+    return picture;
+}
+
+}  // namespace
+
+const std::vector<uint8_t>& test_picture_file(int seed) { return cached_picture(seed).file; }
+const RgbImage& decoded_test_picture(int seed) { return cached_picture(seed).decoded; }
+
+std::string picture_name(int index) {
+    char name[64];
+    std::snprintf(name, sizeof name, "data/images/%04d.wmj", (index + 1) * 100);
+    return name;
 }
 
 void write_test_font() {
-    BakedFont font;
+    static BakedFont font;
     std::string error;
-    if (!bake_font(VEL_TEST_FONT, 20, &font, &error)) throw std::runtime_error(error);
+    if (font.glyphs.empty() && !bake_font(VEL_TEST_FONT, 20, &font, &error)) throw std::runtime_error(error);
     if (!write_baked_font(font, "data/fonts", "batang", &error)) throw std::runtime_error(error);
+}
+
+int picture_error(const RgbImage& frame, const RgbImage& top, double weight, const RgbImage& under, int rows) {
+    int worst = 0;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < 1024; ++x)
+            for (int c = 0; c < 3; ++c) {
+                double want = top.pixel(x, y)[c] * weight + under.pixel(x, y)[c] * (1 - weight);
+                worst = std::max(worst, int(std::abs(frame.pixel(x, 128 + y)[c] - want) + 0.5));
+            }
+    return worst;
 }
 
 namespace {

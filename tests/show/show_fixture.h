@@ -7,15 +7,22 @@
 #include "kit/image/rgb_image.h"
 #include "tests/support/scratch_directory.h"
 
-
 // A 1024 x 512 test picture: smooth colour ramps that differ by `seed`.
 RgbImage test_picture(int seed);
-// The picture file's bytes, and what the player's decoder makes of them (RGB).
+// Picture `seed`'s file (seed -1: black) and what the player's decoder makes
+// of it (RGB), made once per process.
+const std::vector<uint8_t>& test_picture_file(int seed);
+const RgbImage& decoded_test_picture(int seed);
 std::vector<uint8_t> encode_test_picture(const RgbImage& image);
-RgbImage decode_with_player(const std::vector<uint8_t>& file);
+// "data/images/%04d.wmj" of picture `index`.
+std::string picture_name(int index);
 
-// Bakes the test font into data/fonts/batang.* of the working directory.
+// Writes the test font, baked once per process, as data/fonts/batang.*.
 void write_test_font();
+
+// Largest difference between the frame's picture area (rows from 128) and
+// weight x top + (1 - weight) x under over the picture's first `rows` rows.
+int picture_error(const RgbImage& frame, const RgbImage& top, double weight, const RgbImage& under, int rows = 512);
 
 // The player's scene (font, captions, textures) in a hidden 1024 x 768 frame
 // buffer; draw() runs one frame as the frame driver does.
@@ -36,6 +43,3 @@ private:
     struct Gl;
     Gl* gl_;
 };
-
-// Pixel (x, y) of an RGB image as three ints.
-inline int channel(const RgbImage& image, int x, int y, int c) { return image.pixel(x, y)[c]; }

@@ -1,61 +1,46 @@
 // The show's clock: milliseconds, the fade, the typed count, the typing cue.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/show.h"
 
-TEST(ShowTiming, MillisecondsStartTwoAndAHalfSecondsIntoTheMusic) {
-    EXPECT_EQ(show_milliseconds(2.5f), 0);
-    EXPECT_EQ(show_milliseconds(5.75f), 3250);
-    EXPECT_EQ(show_milliseconds(8.5f), 6000);
-    EXPECT_EQ(show_milliseconds(0.0f), -2500);
-    // Truncated towards zero, also below zero.
-    EXPECT_EQ(show_milliseconds(2.4995f), 0);
-    EXPECT_EQ(show_milliseconds(-1.0f), -3500);
+TEST(ShowTiming, MillisecondsStartTwoAndAHalfSecondsIntoTheMusicTruncatedTowardsZero) {
+    const std::pair<float, int32_t> rows[] = {{2.5f, 0},      {5.75f, 3250},  {8.5f, 6000},   {0.0f, -2500},
+                                              {2.4995f, 0},   {-1.0f, -3500}, {1e10f, INT32_MAX}, {-1e10f, INT32_MIN}};
+    for (const auto& row : rows) EXPECT_EQ(show_milliseconds(row.first), row.second) << row.first;
 }
 
-TEST(ShowTiming, FadeRunsFrom500MsOverTheSlot) {
-    EXPECT_EQ(fade_alpha(-2500), 0.0f);
-    EXPECT_EQ(fade_alpha(-1), 0.0f);
-    EXPECT_EQ(fade_alpha(0), 0.0f);
-    EXPECT_EQ(fade_alpha(500), 0.0f);
-    EXPECT_NEAR(fade_alpha(3250), 0.5f, 1e-6f);
-    EXPECT_NEAR(fade_alpha(5999), 5499.0f / 5500.0f, 1e-6f);
+// The fade runs from 500 ms over the rest of each slot; 51 characters per fade.
+TEST(ShowTiming, FadeAndTypedCountFollowTheSlot) {
+    const struct {
+        int32_t ms;
+        float alpha;
+        int32_t typed;
+    } rows[] = {
+        {-2500, 0.0f, 0}, {-1, 0.0f, 0},  {0, 0.0f, 0},   {500, 0.0f, 0},
+        {607, 107.0f / 5500, 0},          {608, 108.0f / 5500, 1},  // 1/51 of the fade
+        {3250, 0.5f, 25}, {5999, 5499.0f / 5500, 50}, {6000, 0.0f, 0}, {6000 + 3250, 0.5f, 25},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ms);
+        EXPECT_NEAR(fade_alpha(row.ms), row.alpha, 1e-6f);
+        EXPECT_EQ(typed_characters(fade_alpha(row.ms)), row.typed);
+    }
     EXPECT_LT(fade_alpha(5999), 1.0f);
-    // Every slot starts again at 0.
-    EXPECT_EQ(fade_alpha(6000), 0.0f);
-    EXPECT_NEAR(fade_alpha(6000 + 3250), 0.5f, 1e-6f);
-}
-
-TEST(ShowTiming, TypedCountIsAlphaTimes51) {
-    EXPECT_EQ(typed_characters(fade_alpha(0)), 0);
-    EXPECT_EQ(typed_characters(fade_alpha(3250)), 25);
-    EXPECT_EQ(typed_characters(fade_alpha(5999)), 50);
-    // The first character appears once alpha reaches 1/51, about 608 ms in.
-    EXPECT_EQ(typed_characters(fade_alpha(607)), 0);
-    EXPECT_EQ(typed_characters(fade_alpha(608)), 1);
     int most = 0;
     for (int ms = 0; ms < 6000; ++ms) most = std::max(most, typed_characters(fade_alpha(ms)));
     EXPECT_EQ(most, 50);
 }
 
-// The caption A, B, space, C, D cut at `typed`, as show_frame cuts it.
-static bool typing_at(int typed) {
-    char16_t shown[16] = u"AB CD";
-    shown[typed] = 0;
-    return caption_is_typing(shown, typed);
-}
-
 TEST(ShowTiming, TypingCueFollowsTheCaption) {
-    EXPECT_FALSE(typing_at(0));
-    EXPECT_TRUE(typing_at(1));
-    EXPECT_TRUE(typing_at(2));
-    EXPECT_FALSE(typing_at(3));  // the last shown unit is the space
-    EXPECT_TRUE(typing_at(4));
-    EXPECT_TRUE(typing_at(5));   // n still equals typed
-    EXPECT_FALSE(typing_at(6));  // finished
-    EXPECT_FALSE(typing_at(7));
-    const char16_t line_end[] = u"AB\r";
-    EXPECT_FALSE(caption_is_typing(line_end, 3));
-    const char16_t feed[] = u"AB\n";
-    EXPECT_FALSE(caption_is_typing(feed, 3));
+    // The caption A, B, space, C, D cut at `typed`, as show_frame cuts it.
+    const bool typing[] = {false, true, true, false, true, true, false, false};
+    for (int typed = 0; typed < 8; ++typed) {
+        char16_t shown[16] = u"AB CD";
+        shown[typed] = 0;
+        EXPECT_EQ(caption_is_typing(shown, typed), typing[typed]) << typed;
+    }
+    EXPECT_FALSE(caption_is_typing(u"AB\r", 3));
+    EXPECT_FALSE(caption_is_typing(u"AB\n", 3));
 }
