@@ -1,7 +1,8 @@
 // The stream player over the virtual device: refills, the play position (the
-// show's clock), ring wrap-around, lost buffers and the refill thread.
+// show's clock), ring wrap-around, lost buffers, the refill thread and close().
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -163,6 +164,44 @@ TEST(StreamPlayerThread, EveryWakeRefillsSoonerThanTheTimeOut) {
     player.close();
     EXPECT_TRUE(sound.deleted);
     for (uint32_t n = 0; n < passes * kPlayerStepBytes / 2; ++n) ASSERT_EQ(sound.sample_at(2 * n), int16_t(n)) << n;
+}
+
+// Blocks in the render while `hold` is set.
+struct HoldingRender {
+    std::atomic<bool> hold{true}, inside{false};
+    static int32_t render(void* context, float*, int32_t count) {
+        HoldingRender* self = static_cast<HoldingRender*>(context);
+        self->inside = true;
+        while (self->hold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return count;
+    }
+};
+
+TEST(StreamPlayerClose, AThreadThatDoesNotStopKeepsWhatItUses) {
+    VirtualSoundState sound, other, again;
+    StreamPlayer player;
+    HoldingRender music;
+    ASSERT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true), 0xFFFFFFFFu);
+    sound.advance(256);
+    player.wake();
+    for (int i = 0; i < 5000 && !music.inside; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(music.inside) << "the refill thread never rendered";
+    // Closing gives up after its wait, but frees nothing the thread holds.
+    const auto start = std::chrono::steady_clock::now();
+    player.close();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_FALSE(sound.deleted);
+    // Opening again must not revive the thread on new members.
+    EXPECT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&other), true), 0u);
+    EXPECT_TRUE(other.deleted);
+    EXPECT_FALSE(sound.deleted);
+    // Once the thread has ended, close releases everything and the player opens anew.
+    music.hold = false;
+    player.close();
+    EXPECT_TRUE(sound.deleted);
+    EXPECT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&again), true), 0xFFFFFFFFu);
+    player.close();
+    EXPECT_TRUE(again.deleted);
 }
 
 TEST(ToPcm16, ConvertsToTheNearestValueTiesToEvenWithinTheLimit) {

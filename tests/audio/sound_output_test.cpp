@@ -1,13 +1,16 @@
 // The two sound outputs, SDL's (on its dummy driver) and the silent one: the
-// ring's regions, refused locks, and a play cursor that moves once it plays.
+// ring's regions, refused locks, a play cursor that moves once it plays, and
+// the silent output's clock under the player.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <thread>
 
 #include "audio/silent_output.h"
+#include "audio/stream_player.h"
 #include "platform/sound.h"
 
 namespace {
@@ -113,6 +116,35 @@ TEST(SdlSound, RefusesUnlocksOutsideTheLockAndBuffersItCannotPlay) {
     SoundFormat eight_bit = kSoundOutputFormat;
     eight_bit.bitsPerSample = 8;
     EXPECT_EQ(device->createStreamBuffer(16384, eight_bit), nullptr);
+}
+
+// Counts the frames it renders.
+int32_t count_frames(void* context, float* block, int32_t frames) {
+    static_cast<std::atomic<int64_t>*>(context)->fetch_add(frames);
+    std::fill(block, block + 2 * frames, 0.25f);
+    return frames;
+}
+
+TEST(SilentOutput, ItsClockRunsAt176400BytesASecondAndTheMusicIsConsumed) {
+    using Clock = std::chrono::steady_clock;
+    auto seconds_since = [](Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    StreamPlayer player;
+    std::atomic<int64_t> frames{0};
+    const Clock::time_point before_open = Clock::now();
+    ASSERT_EQ(player.open(&count_frames, &frames, nullptr, create_silent_output(), true), 0xFFFFFFFFu);
+    const Clock::time_point after_open = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const double low = seconds_since(after_open);
+    const int32_t position = player.position();
+    const double high = seconds_since(before_open);
+    player.close();
+    // The ring's 16384 bytes of silence come first; a refill may lag the
+    // cursor by up to 4096 bytes, and a loaded machine by a little more.
+    const double played = position + 16384.0;
+    EXPECT_LE(played, high * 176400.0 + 4.0);
+    EXPECT_GE(played, low * 176400.0 - 4096.0 - 0.05 * 176400.0);
+    // The music was decoded in step with the clock, frame for frame.
+    EXPECT_EQ(frames.load() * 4, int64_t(player.written_bytes()) + 16384);
 }
 
 }  // namespace
