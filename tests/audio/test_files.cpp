@@ -42,12 +42,11 @@ Bytes Wav::bytes() const {
     const uint32_t data_bytes = uint32_t(samples.size() * 2);
     Bytes out;
     put_tag(out, "RIFF");
-    put_u32(out, uint32_t(4 + 8 + format.size() + before_data.size() + 8 + data_bytes));
+    put_u32(out, uint32_t(4 + 8 + format.size() + 8 + data_bytes));
     put_tag(out, "WAVE");
     put_tag(out, "fmt ");
     put_u32(out, format_bytes);
     out.insert(out.end(), format.begin(), format.end());
-    out.insert(out.end(), before_data.begin(), before_data.end());
     put_tag(out, "data");
     put_u32(out, data_bytes);
     for (int16_t value : samples) put_u16(out, uint16_t(value));

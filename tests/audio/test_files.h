@@ -24,7 +24,6 @@ struct Wav {
     uint32_t rate = 44100;
     uint32_t format_bytes = 16;  // past 16: `extension`, then zeros
     Bytes extension;
-    Bytes before_data;           // chunks between the format and the data chunk
     Bytes bytes() const;
 };
 // 16-bit stereo PCM at 44100 Hz.

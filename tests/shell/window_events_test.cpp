@@ -1,5 +1,5 @@
 // The window procedure and the event pump on a real offscreen window: resize,
-// background erase, activation and closing by the system.
+// background erase, activation, closing by the system, and fullscreen.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/gl.h"
 #include "app/shell.h"
+#include "platform/window.h"
 #include "show_directory.h"
 
 namespace {
@@ -20,6 +21,22 @@ int32_t recording_procedure(PlatformWindow* window, const WindowMessage& message
     int32_t result = window_proc(window, message);
     results.push_back(result);
     return result;
+}
+
+// Takes every waiting event; true when the quit request came with code 0.
+bool drain() {
+    while (platformPeekEvent()) {
+        int32_t code = -1;
+        if (!platformDispatchEvent(&code)) return code == 0;
+    }
+    return false;
+}
+
+void push_window_event(SDL_WindowEventID id) {
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = id;
+    SDL_PushEvent(&event);
 }
 
 class ShellWindow : public ::testing::Test {
@@ -40,22 +57,6 @@ protected:
             push_window_event(SDL_WINDOWEVENT_CLOSE);
             drain();
         }
-    }
-
-    // Takes every waiting event; true when the quit request came with code 0.
-    bool drain() {
-        while (platformPeekEvent()) {
-            int32_t code = -1;
-            if (!platformDispatchEvent(&code)) return code == 0;
-        }
-        return false;
-    }
-
-    void push_window_event(SDL_WindowEventID id) {
-        SDL_Event event = {};
-        event.type = SDL_WINDOWEVENT;
-        event.window.event = id;
-        SDL_PushEvent(&event);
     }
 
     uint32_t pixel(int x, int y) {
@@ -148,4 +149,24 @@ TEST_F(ShellWindow, WindowCloseDestroysAndQuitsWithZero) {
     input.active = 1;
     push_motion(5, input);
     EXPECT_EQ(input.mouse_x, 0);
+}
+
+// A desktop that already is the show's size still gets a fullscreen window,
+// not a borderless one under the panels.
+TEST(ShellFullscreen, TheWindowCoversTheScreenWhenTheDesktopHasTheMode) {
+    ShowDirectory directory;  // the scene needs its font
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0) << SDL_GetError();
+    ASSERT_TRUE(platformChangeDisplayMode(desktop.w, desktop.h, 32));
+    ASSERT_NE(platformCreateWindow("Velandora", 0, 0, desktop.w, desktop.h, window_proc), nullptr);
+    SDL_Window* shown = SDL_GL_GetCurrentWindow();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
+    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_BORDERLESS, SDL_WINDOW_BORDERLESS);
+    platformRestoreDisplayMode();
+    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
+    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    drain();
+    EXPECT_EQ(app_state.gl_context, nullptr);
 }

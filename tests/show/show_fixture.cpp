@@ -10,11 +10,9 @@
 #include "app/app_state.h"
 #include "app/shell.h"
 #include "app/show.h"
-#include "audio/loop_mixer.h"
 #include "codec/picture_decoder.h"
 #include "kit/encoder/picture_encoder.h"
 #include "kit/font_baker/font_baker.h"
-#include "kit/render/offscreen_gl.h"
 #include "lib/file_system.h"
 #include "lib/stream.h"
 
@@ -85,31 +83,18 @@ int picture_error(const RgbImage& frame, const RgbImage& top, double weight, con
     return worst;
 }
 
-namespace {
-bool end_seen = false;
-int end_code = -1;
-void record_end(int32_t status) {
-    end_seen = true;
-    end_code = status;
-}
-}  // namespace
+int SceneHarness::end_status_ = -1;
 
-struct SceneHarness::Gl {
-    OffscreenGl context;
-    LoopMixer mixer;
-};
-
-SceneHarness::SceneHarness() : gl_(new Gl) {
+SceneHarness::SceneHarness() {
     std::string error;
-    if (!gl_->context.open(1024, 768, &error)) return;
+    if (!gl_.open(1024, 768, &error)) return;
     app_state = AppState();
     mountArchives();
     init_scene();
     resize_view(1024, 768);
-    app_state.mixer = &gl_->mixer;
-    end_seen = false;
-    end_code = -1;
-    set_show_end_hook(record_end);
+    app_state.mixer = &mixer_;
+    end_status_ = -1;
+    set_show_end_hook([](int32_t status) { end_status_ = status; });
     ready_ = true;
 }
 
@@ -118,7 +103,6 @@ SceneHarness::~SceneHarness() {
     app_state.mixer = nullptr;
     delete app_state.font;
     app_state.font = nullptr;
-    delete gl_;
 }
 
 void SceneHarness::draw(float time, float clear_grey) {
@@ -128,7 +112,3 @@ void SceneHarness::draw(float time, float clear_grey) {
     show_frame(time);
     glPopMatrix();
 }
-
-RgbImage SceneHarness::pixels() const { return gl_->context.read_pixels(); }
-bool SceneHarness::ended() const { return end_seen; }
-int SceneHarness::end_status() const { return end_code; }

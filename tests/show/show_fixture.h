@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/loop_mixer.h"
 #include "kit/image/rgb_image.h"
+#include "kit/render/offscreen_gl.h"
 #include "tests/support/scratch_directory.h"
 
 // A 1024 x 512 test picture: smooth colour ramps that differ by `seed`.
@@ -33,13 +35,14 @@ public:
     bool ready() const { return ready_; }
     // One frame at `time` seconds of music over the given clear colour.
     void draw(float time, float clear_grey = 0.0f);
-    RgbImage pixels() const;
-    // Whether the show asked to end the process since the harness started.
-    bool ended() const;
-    int end_status() const;
+    RgbImage pixels() const { return gl_.read_pixels(); }
+    // Whether the show asked to end the process since the harness started, and with what.
+    bool ended() const { return end_status_ >= 0; }
+    int end_status() const { return end_status_; }
 
 private:
+    static int end_status_;
     bool ready_ = false;
-    struct Gl;
-    Gl* gl_;
+    OffscreenGl gl_;
+    LoopMixer mixer_;
 };
