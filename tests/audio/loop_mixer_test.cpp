@@ -1,5 +1,4 @@
-// The loop mixer: gliding gains, wrapping loops, silent slots, slot numbering
-// and the WAVE files it accepts and refuses.
+// The loop mixer: gliding gains, wrapping loops, silent slots, slots and WAVE files.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -128,11 +127,7 @@ TEST(WavLoop, FilesAreLoadedOrRefusedAsTheRowSays) {
     auto extensible = [&](Bytes fields, uint32_t format_bytes = 40) {
         return wav([&](Wav& w) { w.tag = 0xFFFE, w.format_bytes = format_bytes, w.extension = fields; });
     };
-    const struct {
-        const char* what;
-        Bytes file;
-        uint32_t frames;
-    } rows[] = {
+    const struct { const char* what; Bytes file; uint32_t frames; } rows[] = {
         {"plain", make_wav(samples), 3},
         {"format of 44 bytes", wav([](Wav& w) { w.format_bytes = 44; }), 3},
         {"extensible", extensible(extension()), 3},

@@ -1,6 +1,4 @@
-// The music stream over real Ogg Vorbis tracks made with libvorbisenc: lengths,
-// speeds and levels at 44100 Hz whatever the track's rate and channels, the
-// silence of tracks that do not decode, and the clock after the end.
+// The music stream over real Ogg Vorbis tracks: lengths, pitch, levels, silence, the clock.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +14,7 @@ namespace {
 const double kTwoPi = 6.283185307179586;
 const char* kTrack = "data/audio/velandora.ogg";
 
-float sample_of(const std::vector<float>& stereo, size_t frame, int channel) { return stereo[2 * frame + size_t(channel)]; }
+float sample_of(const std::vector<float>& stereo, size_t frame, int channel) { return stereo[2 * frame + channel]; }
 
 // Upward zero crossings and the level of one channel over 0.8 s in the middle.
 int rising_crossings(const std::vector<float>& stereo, int channel) {
@@ -61,12 +59,7 @@ protected:
 // order: front left, centre, front right, ...) is mixed down.
 TEST_F(MusicStreamTest, TracksOfEveryRateAndChannelCountKeepTheirLengthAndPitch) {
     const double surround = 1.0 / (1.0 + 2.0 * 0.70710678);
-    const struct {
-        int channels, rate;
-        double left_hz, right_hz;
-        int32_t block_frames;
-        double level;
-    } cases[] = {
+    const struct { int channels, rate; double left_hz, right_hz; int32_t block_frames; double level; } cases[] = {
         {2, 44100, 440.0, 660.0, 4096, 1.0}, {1, 22050, 440.0, 440.0, 1000, 1.0},
         {2, 48000, 1000.0, 3000.0, 4096, 1.0}, {1, 44100, 440.0, 440.0, 4096, 1.0},
         {6, 44100, 440.0, 660.0, 4096, surround},

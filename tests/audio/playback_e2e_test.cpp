@@ -50,8 +50,7 @@ std::vector<int16_t> expected_output(size_t frames) {
     return out;
 }
 
-// Plays as the main loop does until 1.15 s of music have played; returns the
-// samples the disk driver wrote.
+// Plays as the main loop does for 1.15 s of music; the samples the disk driver wrote.
 std::vector<int16_t> play(const std::string& output) {
     Show show;
     EXPECT_TRUE(show.music.start_music());

@@ -1,5 +1,4 @@
-// The resampler on its own: unity gain, exact lengths, and how well it keeps
-// out images and aliases.
+// The resampler on its own: unity gain, exact lengths, images and aliases kept out.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// The two sound outputs, SDL's (on its dummy driver) and the silent one: the
-// ring's regions, refused locks, a play cursor that moves once it plays, and
-// the silent output's clock under the player.
+// SDL's sound output (dummy driver) and the silent one: locks, cursor, clock.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -48,11 +46,7 @@ protected:
 };
 
 TEST_P(SoundOutputTest, LocksWrapIntoTwoRegionsAndThoseOutsideTheRingAreRefused) {
-    const struct {
-        uint32_t offset, bytes, flags;
-        SoundResult result;
-        uint32_t first, second;
-    } rows[] = {
+    const struct { uint32_t offset, bytes, flags; SoundResult result; uint32_t first, second; } rows[] = {
         {16000, 1000, 0, SoundOk, 384, 616},
         {100, 200, 0, SoundOk, 200, 0},
         {5, 5, kSoundLockEntireBuffer, SoundOk, 16384, 0},
@@ -127,7 +121,7 @@ int32_t count_frames(void* context, float* block, int32_t frames) {
 
 TEST(SilentOutput, ItsClockRunsAt176400BytesASecondAndTheMusicIsConsumed) {
     using Clock = std::chrono::steady_clock;
-    auto seconds_since = [](Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    auto seconds_since = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
     StreamPlayer player;
     std::atomic<int64_t> frames{0};
     const Clock::time_point before_open = Clock::now();
@@ -138,8 +132,7 @@ TEST(SilentOutput, ItsClockRunsAt176400BytesASecondAndTheMusicIsConsumed) {
     const int32_t position = player.position();
     const double high = seconds_since(before_open);
     player.close();
-    // The ring's 16384 bytes of silence come first; a refill may lag the
-    // cursor by up to 4096 bytes, and a loaded machine by a little more.
+    // The ring's 16384 bytes of silence first; refills lag by 4096 bytes and a bit.
     const double played = position + 16384.0;
     EXPECT_LE(played, high * 176400.0 + 4.0);
     EXPECT_GE(played, low * 176400.0 - 4096.0 - 0.05 * 176400.0);

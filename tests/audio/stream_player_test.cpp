@@ -1,5 +1,4 @@
-// The stream player over the virtual device: refills, the play position (the
-// show's clock), ring wrap-around, lost buffers, the refill thread and close().
+// The stream player over the virtual device: refills, the clock, lost buffers, the thread.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,8 +13,7 @@
 
 namespace {
 
-// Sample n of all refills is n mod 30000, so every 16-bit value in the ring
-// tells which music sample it is.
+// Sample n of all refills is n mod 30000: every value in the ring tells its sample.
 struct CountingRender {
     uint32_t next = 0;
     std::vector<int32_t> calls;
@@ -86,8 +84,7 @@ TEST_F(StreamPlayerTest, ALateOrLappedRefillRepeatsThePreviousPosition) {
     sound.advance(3000);
     const int32_t before = player.position();
     EXPECT_EQ(before, -16384 + 5088 + 3000);
-    // Stalled for more than a whole ring: 1000 bytes past the write position
-    // again, one lap later; the clock does not go back.
+    // Stalled a whole ring: 1000 bytes past the write position, a lap later; no going back.
     sound.advance(16384 - 3000 + 1000);
     EXPECT_EQ(player.position(), before);
 }
@@ -201,10 +198,7 @@ TEST(StreamPlayerClose, AThreadThatDoesNotStopKeepsWhatItUses) {
 }
 
 TEST(ToPcm16, ConvertsToTheNearestValueTiesToEvenWithinTheLimit) {
-    const struct {
-        float sample, scale;
-        int16_t expected;
-    } cases[] = {
+    const struct { float sample, scale; int16_t expected; } cases[] = {
         {1.0f, 32768.0f, 32600},  {-1.0f, 32768.0f, -32600}, {2.0f, 32768.0f, 32600},
         {-3.0f, 32768.0f, -32600}, {0.5f, 32768.0f, 16384},  {-0.5f, 32768.0f, -16384},
         {0.0f, 32768.0f, 0},       {0.99f, 32768.0f, 32440}, // 32440.3

@@ -1,6 +1,5 @@
 #pragma once
-// A sound device for tests: the ring is plain memory and the play cursor moves
-// only when the test moves it, so every refill is deterministic. The state
+// A sound device whose cursor moves only when the test moves it; its state
 // lives with the test, outside the device the player owns and deletes.
 #include <atomic>
 #include <cstdint>

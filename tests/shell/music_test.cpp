@@ -1,5 +1,4 @@
-// The shell with a music track, loose and inside an archive: the music starts
-// once the window is shown, and the loops are loaded with their targets at 0.
+// The shell with a music track, loose and in an archive: it starts after the window shows.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,6 +1,4 @@
-// The real program: the two start-up failures with their messages, and a
-// window that the system closes. With the display unset message boxes fall
-// back to standard error.
+// The real program, display unset so that message boxes fall back to stderr.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -81,9 +79,7 @@ Outcome run_velandora(const char* video_driver, bool close_window) {
 // Each start ends with status 0: with no display to switch, with a driver
 // that has no OpenGL, and with a window that the system closes.
 TEST(VelandoraProcess, EndsWithZeroAndTheMessageOfItsStart) {
-    const struct {
-        const char *driver, *message, *not_message;
-    } rows[] = {
+    const struct { const char *driver, *message, *not_message; } rows[] = {
         {"no-such-driver", "ERROR: Program Will Now Close.", "Window Creation Error."},
         {"dummy", "ERROR: Window Creation Error.", "Program Will Now Close."},
         {"offscreen", "", "ERROR"},

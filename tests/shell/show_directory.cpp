@@ -5,8 +5,7 @@
 
 namespace {
 
-// Header, page width and height tables, code table, one glyph record; the
-// values are 32 bits wide, the counts and the code 16 bits.
+// Header, page size tables, code table, one glyph record.
 std::vector<uint8_t> font_definition() {
     std::vector<uint8_t> bytes;
     auto put = [&bytes](uint32_t value, int size) {

@@ -1,5 +1,4 @@
-// Start-up of the shell with the window-system calls recorded: the order of
-// the steps, the two start-up failures, frames, and closing.
+// The shell's start-up with the window-system calls recorded: order, failures, frames.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -146,10 +145,7 @@ protected:
 TEST_F(ShellStartUp, EachFailureShowsItsBoxAndReturnsZero) {
     const std::string error_icon = std::to_string(MessageBoxIconError),
                       exclamation = std::to_string(MessageBoxIconExclamation);
-    const struct {
-        Answer mode, window;
-        std::vector<std::string> trace, box;
-    } rows[] = {
+    const struct { Answer mode, window; std::vector<std::string> trace, box; } rows[] = {
         {Answer::no, Answer::real, {"mode 1024x768x32", "box"}, {"Program Will Now Close.", "ERROR", error_icon}},
         {Answer::yes, Answer::no, {"mode 1024x768x32", "cursor hidden", "create Velandora 0,0 1024x768", "box"},
          {"Window Creation Error.", "ERROR", exclamation}},
@@ -184,8 +180,8 @@ TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZer
             steps.push_back(step);
     }
     EXPECT_EQ(steps, (std::vector<std::string>{"mode 1024x768x32", "cursor hidden", "create Velandora 0,0 1024x768",
-                                               "event created", "window", "show 6", "event activated",
-                                               "event resized", "event erase", "event destroyed", "restore", "quit 0"}));
+                                               "event created", "window", "show 6", "event activated", "event resized",
+                                               "event erase", "event destroyed", "restore", "quit 0"}));
     EXPECT_EQ(loop, (std::vector<std::string>{"swap", "sleep 10", "swap", "sleep 10", "swap", "sleep 10"}));
     EXPECT_EQ(frame_pixels, std::vector<uint32_t>(3, 0x000000u));
     // The window's client size reached the view; context and input went with the window.

@@ -1,5 +1,4 @@
-// The window procedure and the event pump on a real offscreen window: resize,
-// background erase, activation, closing by the system, and fullscreen.
+// The window procedure and event pump on a real offscreen window, and fullscreen.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -75,9 +74,7 @@ protected:
 // frustum; 2048 / 768 is 2, twice as tall as wide; no height counts as 1.
 TEST_F(ShellWindow, ResizeStoresTheSizesTheViewportAndTheProjection) {
     const double near_plane = double(0.05f), half = double(0.04f);
-    const struct {
-        int32_t width, height, aspect;
-    } rows[] = {{800, 600, 1}, {2048, 768, 2}, {640, 0, 640}};
+    const struct { int32_t width, height, aspect; } rows[] = {{800, 600, 1}, {2048, 768, 2}, {640, 0, 640}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.width << " x " << row.height);
         resize_view(row.width, row.height);

@@ -1,5 +1,4 @@
-// The demo show's generated content: captions, pictures, music and loops,
-// read back the way the player reads them.
+// The demo show's generated content: captions, pictures, music and loops.
 #include <gtest/gtest.h>
 #include <vorbis/vorbisfile.h>
 
@@ -126,8 +125,7 @@ static float largest_step(const StereoBuffer& loop, int channel) {
     return largest;
 }
 
-// Seamless where they wrap; the active loop quiet at its ends, its clicks dying
-// away inside it.
+// Seamless where they wrap; the active loop's clicks die away inside it.
 TEST(DemoLoops, SeamlessWhereTheyWrapAndTheTypingLoopHoldsManyClicks) {
     const StereoBuffer active = make_active_loop();
     for (const StereoBuffer& loop : {make_idle_loop(), active}) {

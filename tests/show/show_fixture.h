@@ -1,6 +1,5 @@
 #pragma once
-// A show made by a test in a fresh directory, and the player's scene drawn
-// off screen over it.
+// A show made by a test in a fresh directory, and the player's scene over it.
 #include <string>
 #include <vector>
 
@@ -26,8 +25,7 @@ void write_test_font();
 // weight x top + (1 - weight) x under over the picture's first `rows` rows.
 int picture_error(const RgbImage& frame, const RgbImage& top, double weight, const RgbImage& under, int rows = 512);
 
-// The player's scene (font, captions, textures) in a hidden 1024 x 768 frame
-// buffer; draw() runs one frame as the frame driver does.
+// The player's scene in a hidden 1024 x 768 frame buffer, drawn as the frame driver does.
 class SceneHarness {
 public:
     SceneHarness();

@@ -1,5 +1,4 @@
-// show_frame drawn off screen: pictures against the decoder's own pixels,
-// the typed caption with its shadow, the loop cue, the end.
+// show_frame drawn off screen: pictures, the typed caption and shadow, loop cue, end.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 

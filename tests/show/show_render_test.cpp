@@ -1,5 +1,4 @@
-// velkit render's frames: the player's show_frame at a music time, with the
-// previous slot's picture underneath, against the decoder's own pixels.
+// velkit render's frames, the previous slot underneath, against the decoder's pixels.
 #include <gtest/gtest.h>
 
 #include "app/show.h"

@@ -13,11 +13,7 @@ TEST(ShowTiming, MillisecondsStartTwoAndAHalfSecondsIntoTheMusicTruncatedTowards
 
 // The fade runs from 500 ms over the rest of each slot; 51 characters per fade.
 TEST(ShowTiming, FadeAndTypedCountFollowTheSlot) {
-    const struct {
-        int32_t ms;
-        float alpha;
-        int32_t typed;
-    } rows[] = {
+    const struct { int32_t ms; float alpha; int32_t typed; } rows[] = {
         {-2500, 0.0f, 0}, {-1, 0.0f, 0},  {0, 0.0f, 0},   {500, 0.0f, 0},
         {607, 107.0f / 5500, 0},          {608, 108.0f / 5500, 1},  // 1/51 of the fade
         {3250, 0.5f, 25}, {5999, 5499.0f / 5500, 50}, {6000, 0.0f, 0}, {6000 + 3250, 0.5f, 25},
