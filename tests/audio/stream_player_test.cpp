@@ -89,39 +89,34 @@ TEST_F(StreamPlayerTest, ALateOrLappedRefillRepeatsThePreviousPosition) {
     EXPECT_EQ(player.position(), before);
 }
 
-TEST_F(StreamPlayerTest, ALostBufferIsRestoredAndTheRefillDone) {
-    sound.lose_on_position = 1;
-    sound.advance(512);
-    player.refill();
-    EXPECT_EQ(sound.restores.load(), 1);
-    EXPECT_EQ(music.calls, std::vector<int32_t>{128});
-    EXPECT_EQ(sound.sample_at(510), int16_t(255));
-}
-
-TEST_F(StreamPlayerTest, ABufferLostWhileLockingKeepsTheCountAndRetries) {
-    sound.lose_on_lock = 1;
-    sound.advance(512);
-    player.refill();
-    EXPECT_EQ(sound.restores.load(), 1);
-    // The played bytes stay counted; they are not rendered a second time.
-    EXPECT_EQ(player.written_bytes(), -16384 + 512);
-    EXPECT_TRUE(music.calls.empty());
-    sound.advance(256);
-    player.refill();
-    EXPECT_EQ(music.calls, std::vector<int32_t>{64});
-    EXPECT_EQ(sound.sample_at(512), int16_t(0));
-    EXPECT_EQ(player.position(), -16384 + 768);
-}
-
-TEST_F(StreamPlayerTest, AFailedLockStillConsumesTheMusic) {
-    sound.fail_lock = 1;
-    sound.advance(256);
-    player.refill();
-    ASSERT_EQ(music.calls.size(), 1u);  // rendered, so the music stays in step
-    EXPECT_EQ(sound.sample_at(0), 0);   // but nothing written
-    sound.advance(256);
-    player.refill();
-    EXPECT_EQ(sound.sample_at(256), int16_t(128));
+// Two refills, of 512 and 256 bytes, the first meeting a lost or failing
+// buffer: a lost buffer is restored and the refill retried, or with a lock lost
+// the played bytes stay counted, not rendered again; a failed lock still
+// consumes the music, so it stays in step.
+TEST(StreamPlayerRefill, LostBuffersAndFailedLocksKeepTheMusicInStep) {
+    const struct { const char* what; std::atomic<int> VirtualSoundState::*fault; int restores;
+                   std::vector<int32_t> calls; int16_t at_510, at_512; } rows[] = {
+        {"cursor lost", &VirtualSoundState::lose_on_position, 1, {128, 64}, 255, 256},
+        {"lock lost", &VirtualSoundState::lose_on_lock, 1, {64}, 0, 0},
+        {"lock failed", &VirtualSoundState::fail_lock, 0, {128, 64}, 0, 256},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        VirtualSoundState sound;
+        StreamPlayer player;
+        CountingRender music;
+        ASSERT_NE(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), false), 0u);
+        sound.*row.fault = 1;
+        for (uint32_t step : {512, 256}) {
+            sound.advance(step);
+            player.refill();
+        }
+        EXPECT_EQ(sound.restores.load(), row.restores);
+        EXPECT_EQ(music.calls, row.calls);
+        EXPECT_EQ(sound.sample_at(510), row.at_510);
+        EXPECT_EQ(sound.sample_at(512), row.at_512);
+        EXPECT_EQ(player.position(), -16384 + 768);
+    }
 }
 
 TEST(StreamPlayerOpen, FailsCleanlyWithoutAStreamBuffer) {

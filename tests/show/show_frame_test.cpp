@@ -111,7 +111,8 @@ TEST_F(ShowFrame, CorruptOrWrongSizedPicturesShowBlackAndTheShowGoesOn) {
     EXPECT_FALSE(scene.ended());
 }
 
-TEST_F(ShowFrame, CaptionTypedUpToTheCount) {
+// Typed up to the count; the shadow one pixel down and right of the text.
+TEST_F(ShowFrame, CaptionTypedUpToTheCountWithItsShadow) {
     write_pictures(1, -1);
     write_captions("Velandora \xE9t\xE9 caption text here\r\n");
     SceneHarness scene;
@@ -124,23 +125,14 @@ TEST_F(ShowFrame, CaptionTypedUpToTheCount) {
         EXPECT_EQ(differing_pixels(frame, reference_caption(scene, expected)), 0) << "ms " << ms;
         EXPECT_GT(bright_pixels(frame), 0);
     }
-}
-
-TEST_F(ShowFrame, ShadowIsOnePixelDownAndRight) {
-    write_pictures(1, -1);
-    write_captions("Shadow\r\n");
-    SceneHarness scene;
-    ASSERT_TRUE(scene.ready());
     scene.draw(time_at(5999), 0.0f);  // text on black: the shadow is invisible
-    RgbImage text = scene.pixels();
-    scene.draw(time_at(5999), 1.0f);  // on white the shadow shows beside the text
-    RgbImage shadow = scene.pixels();
+    const RgbImage text = scene.pixels();
+    scene.draw(time_at(5999), 1.0f);  // on white it darkens what the text covers one up and left
+    const RgbImage shadow = scene.pixels();
     int shadow_pixels = 0, wrong = 0;
-    // Below the picture, where the text does not hide it, the shadow darkens
-    // exactly the pixels the text covers one up and left.
     for (int y = 128 + 512 + 1; y < 768; ++y)
         for (int x = 1; x < 1024; ++x) {
-            if (text.pixel(x, y)[0] != 0) continue;
+            if (text.pixel(x, y)[0] != 0) continue;  // the text hides the shadow
             bool dark = shadow.pixel(x, y)[0] < 250;
             shadow_pixels += dark;
             wrong += dark != (text.pixel(x - 1, y - 1)[0] != 0);
@@ -150,14 +142,14 @@ TEST_F(ShowFrame, ShadowIsOnePixelDownAndRight) {
 }
 
 // At the end of the slot the whole caption shows, cut at 50 characters, with
-// every byte drawn as it is (no formatting of '%').
+// every byte drawn as it is (no formatting of '%'); no file, no caption.
 TEST_F(ShowFrame, FullCaptionIsItsFirstFiftyCharactersAsWritten) {
     std::string sixty;
     for (int i = 0; i < 60; ++i) sixty += char('A' + i % 26);
-    for (const std::string& caption : {sixty, std::string("100% s%dr %s")}) {
+    write_pictures(1, -1);
+    for (const std::string& caption : {std::string(), sixty, std::string("100% s%dr %s")}) {
         SCOPED_TRACE(caption);
-        write_pictures(1, -1);
-        write_captions(caption + "\r\n");
+        if (!caption.empty()) write_captions(caption + "\r\n");
         SceneHarness scene;
         ASSERT_TRUE(scene.ready());
         scene.draw(time_at(5999));
@@ -167,17 +159,10 @@ TEST_F(ShowFrame, FullCaptionIsItsFirstFiftyCharactersAsWritten) {
         if (caption.size() > 50) {
             EXPECT_GT(differing_pixels(frame, reference_caption(scene, std::u16string(shown + u"Y"))), 0);
         }
+        // Fifty shown of fifty typed is still typing; anything shorter is done.
+        EXPECT_EQ(active_target(), caption.size() >= 50 ? kLoopVolume : 0.0f);
+        EXPECT_EQ(idle_target(), caption.size() >= 50 ? 0.0f : kLoopVolume);
     }
-}
-
-TEST_F(ShowFrame, MissingCaptionFileGivesNoCaptionAndTheIdleLoop) {
-    write_pictures(1, -1);
-    SceneHarness scene;
-    ASSERT_TRUE(scene.ready());
-    scene.draw(time_at(5999));
-    EXPECT_EQ(bright_pixels(scene.pixels()), 0);
-    EXPECT_EQ(idle_target(), kLoopVolume);
-    EXPECT_EQ(active_target(), 0.0f);
 }
 
 TEST_F(ShowFrame, LoopTargetsFollowTheTyping) {
