@@ -2,6 +2,7 @@
 // generated track with a loop; the file written is checked sample by sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -74,23 +75,16 @@ std::vector<int16_t> play(const std::string& output) {
 // does not; *start is where the music begins, *compared how much was checked.
 std::string first_difference(const std::vector<int16_t>& written, const std::vector<int16_t>& expected,
                              size_t* start, size_t* compared) {
-    const size_t probe = 2 * 2000;
-    *start = written.size();
-    *compared = 0;
-    for (size_t at = 0; at + probe + 512 <= written.size(); at += 2) {
-        if (std::memcmp(&written[at + probe], &expected[probe], 512 * 2) == 0) {
-            *start = at;
-            break;
-        }
-    }
-    if (*start == written.size()) return "music not found in the output";
-    for (size_t i = 0; i < *start; ++i)
-        if (written[i] != 0) return "sound before the music at sample " + std::to_string(i);
+    // The music begins where a stretch well inside it is found, at a whole frame.
+    const auto found = std::search(written.begin(), written.end(), expected.begin() + 4000, expected.begin() + 4512);
+    const ptrdiff_t at = found - written.begin();
+    if (found == written.end() || at < 4000 || at % 2) return "music not found in the output";
+    *start = size_t(at) - 4000;
+    if (std::count(written.begin(), written.begin() + *start, 0) != ptrdiff_t(*start)) return "sound before the music";
     *compared = std::min(expected.size(), written.size() - *start);
-    for (size_t i = 0; i < *compared; ++i)
-        if (written[*start + i] != expected[i])
-            return "sample " + std::to_string(i) + " of the music is " +
-                   std::to_string(written[*start + i]) + ", not " + std::to_string(expected[i]);
+    const auto end = expected.begin() + *compared;
+    const auto wrong = std::mismatch(expected.begin(), end, written.begin() + *start).first;
+    if (wrong != end) return "music sample " + std::to_string(wrong - expected.begin()) + " differs";
     return "";
 }
 

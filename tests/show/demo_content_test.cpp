@@ -87,7 +87,7 @@ TEST(DemoMusic, CoversEverySlotAndIsNeverSilentDuringIt) {
     }
 }
 
-TEST(DemoMusic, OggVorbisReadsBackAtTheShowsFormat) {
+TEST(DemoAudio, OggVorbisAndWaveFilesReadBackAtTheShowsFormat) {
     StereoBuffer tone;
     tone.resize_frames(44100 * 2);
     for (size_t n = 0; n < tone.frames(); ++n)
@@ -102,19 +102,28 @@ TEST(DemoMusic, OggVorbisReadsBackAtTheShowsFormat) {
     vorbis_info* info = ov_info(&vf, -1);
     EXPECT_EQ(info->channels, 2);
     EXPECT_EQ(info->rate, 44100);
-    long total = 0;
+    long total = 0, got;
     float** pcm = nullptr;
     int section = 0;
     double energy = 0;
-    for (;;) {
-        long got = ov_read_float(&vf, &pcm, 4096, &section);
-        if (got <= 0) break;
+    while ((got = ov_read_float(&vf, &pcm, 4096, &section)) > 0) {
         for (long i = 0; i < got; ++i) energy += double(pcm[0][i]) * pcm[0][i];
         total += got;
     }
     ov_clear(&vf);
     EXPECT_EQ(total, long(tone.frames()));
     EXPECT_NEAR(std::sqrt(energy / double(total)), 0.5 / std::sqrt(2.0), 0.02);
+    // The loops as WAVE files the mixer loads, each sample rounded to 16 bits as written.
+    const StereoBuffer idle = make_idle_loop(), active = make_active_loop();
+    dir.write("data/audio/loop_idle.wav", encode_wav16(idle));
+    dir.write("data/audio/loop_active.wav", encode_wav16(active));
+    LoopMixer mixer;
+    ASSERT_TRUE(mixer.load_loop("data/audio/loop_idle.wav"));
+    ASSERT_TRUE(mixer.load_loop("data/audio/loop_active.wav"));
+    EXPECT_EQ(mixer.slots[1].frames, active.frames());
+    ASSERT_EQ(mixer.slots[0].frames, idle.frames());
+    for (size_t n : {size_t(0), size_t(1234), idle.frames() - 1})
+        EXPECT_EQ(mixer.slots[0].samples[n * 2 + 1], int16_t(std::lround(idle.samples[n * 2 + 1] * 32767.0)));
 }
 
 // Largest step between neighbouring frames of one channel, the wrap excluded.
@@ -147,21 +156,6 @@ TEST(DemoLoops, SeamlessWhereTheyWrapAndTheTypingLoopHoldsManyClicks) {
     }
     EXPECT_GE(clicks, 10);
     EXPECT_LE(clicks, 40);
-}
-
-TEST(DemoLoops, PlayerLoadsTheWaveFiles) {
-    ScratchDirectory dir;
-    StereoBuffer idle = make_idle_loop(), active = make_active_loop();
-    dir.write("data/audio/loop_idle.wav", encode_wav16(idle));
-    dir.write("data/audio/loop_active.wav", encode_wav16(active));
-    LoopMixer mixer;
-    ASSERT_TRUE(mixer.load_loop("data/audio/loop_idle.wav"));
-    ASSERT_TRUE(mixer.load_loop("data/audio/loop_active.wav"));
-    EXPECT_EQ(mixer.slots[0].frames, idle.frames());
-    EXPECT_EQ(mixer.slots[1].frames, active.frames());
-    // Samples round to 16 bits exactly as written.
-    for (size_t n : {size_t(0), size_t(1234), idle.frames() - 1})
-        EXPECT_EQ(mixer.slots[0].samples[n * 2 + 1], int16_t(std::lround(idle.samples[n * 2 + 1] * 32767.0)));
 }
 
 // Pitch of a signal by autocorrelation, refined between lags by a parabola.
