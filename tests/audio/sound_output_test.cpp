@@ -36,12 +36,7 @@ protected:
         ring.reset(device->createStreamBuffer(16384, kSoundOutputFormat));
         ASSERT_NE(ring, nullptr);
     }
-    void TearDown() override {
-        ring.reset();
-        primary.reset();
-        device.reset();
-    }
-    std::unique_ptr<SoundDevice> device;
+    std::unique_ptr<SoundDevice> device;  // destroyed last
     std::unique_ptr<SoundBuffer> primary, ring;
 };
 
