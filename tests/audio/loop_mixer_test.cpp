@@ -103,10 +103,10 @@ TEST_F(LoopMixerTest, AMissingFileTakesItsSlotAndANinthLoadIsRefused) {
 // The extensible layout (40-byte format chunk) with its fields after the first 16.
 Bytes extension(uint16_t valid_bits = 16, uint32_t channel_mask = 3, uint16_t subtype = 1) {
     Bytes out;
-    put_u16(out, 22);
-    put_u16(out, valid_bits);
-    put_u32(out, channel_mask);
-    put_u16(out, subtype);
+    put(out, 22, 2);
+    put(out, valid_bits, 2);
+    put(out, channel_mask, 4);
+    put(out, subtype, 2);
     const uint8_t guid_tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     out.insert(out.end(), guid_tail, guid_tail + 14);
     return out;
