@@ -1,13 +1,12 @@
-// End to end over SDL's disk audio driver: the program's start-up calls
-// (open_music, the loop mixer as mix hook, load_loop, start_music, then
-// player_wake and player_position from the main loop) play a generated track
-// with a loop, and the sound written to the file is checked sample by sample.
+// End to end over SDL's disk audio driver: the program's audio calls play a
+// generated track with a loop; the file written is checked sample by sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -37,8 +36,7 @@ struct Show {
     }
 };
 
-// What the output must hold: the same start-up rendered off line in uneven
-// blocks and converted as the player converts.
+// What the output must hold: the same rendered off line in uneven blocks.
 std::vector<int16_t> expected_output(size_t frames) {
     Show show;
     show.music.playing = 1;
@@ -53,12 +51,10 @@ std::vector<int16_t> expected_output(size_t frames) {
     return out;
 }
 
-// Runs the program's start-up and main loop until 1.15 s of music have
-// played; returns the samples the disk driver wrote.
+// Plays as the main loop does for 1.15 s of music; the samples the disk driver wrote.
 std::vector<int16_t> play(const std::string& output) {
     Show show;
     EXPECT_TRUE(show.music.start_music());
-    // The main loop: wake the audio thread after every frame, read the clock.
     const int32_t wanted = int32_t(1.15 * 176400);
     int32_t previous = player_position();
     EXPECT_LT(previous, 0);
@@ -75,29 +71,20 @@ std::vector<int16_t> play(const std::string& output) {
     return written;
 }
 
-// Where the output first departs from silence followed by `expected`; empty
-// when it does not. *start is where the music begins, *compared how many
-// samples of it were checked.
+// Where the output departs from silence followed by `expected`, empty when it
+// does not; *start is where the music begins, *compared how much was checked.
 std::string first_difference(const std::vector<int16_t>& written, const std::vector<int16_t>& expected,
                              size_t* start, size_t* compared) {
-    // Find where the music begins by matching a stretch well inside it.
-    const size_t probe = 2 * 2000;
-    *start = written.size();
-    *compared = 0;
-    for (size_t at = 0; at + probe + 512 <= written.size(); at += 2) {
-        if (std::memcmp(&written[at + probe], &expected[probe], 512 * 2) == 0) {
-            *start = at;
-            break;
-        }
-    }
-    if (*start == written.size()) return "music not found in the output";
-    for (size_t i = 0; i < *start; ++i)
-        if (written[i] != 0) return "sound before the music at sample " + std::to_string(i);
+    // The music begins where a stretch well inside it is found, at a whole frame.
+    const auto found = std::search(written.begin(), written.end(), expected.begin() + 4000, expected.begin() + 4512);
+    const ptrdiff_t at = found - written.begin();
+    if (found == written.end() || at < 4000 || at % 2) return "music not found in the output";
+    *start = size_t(at) - 4000;
+    if (std::count(written.begin(), written.begin() + *start, 0) != ptrdiff_t(*start)) return "sound before the music";
     *compared = std::min(expected.size(), written.size() - *start);
-    for (size_t i = 0; i < *compared; ++i)
-        if (written[*start + i] != expected[i])
-            return "sample " + std::to_string(i) + " of the music is " +
-                   std::to_string(written[*start + i]) + ", not " + std::to_string(expected[i]);
+    const auto end = expected.begin() + *compared;
+    const auto wrong = std::mismatch(expected.begin(), end, written.begin() + *start).first;
+    if (wrong != end) return "music sample " + std::to_string(wrong - expected.begin()) + " differs";
     return "";
 }
 
@@ -107,10 +94,7 @@ TEST(PlaybackEndToEnd, TheDiskDriverReceivesTheMusicWithTheLoopWithoutGapsOrRepe
                    return channel == 0 ? float(0.4 * std::sin(kTwoPi * 440.0 * frame / 44100)) : 0.0f;
                }));
     std::vector<int16_t> loop;
-    for (int i = 0; i < 1000; ++i) {
-        loop.push_back(0);
-        loop.push_back(20000);
-    }
+    for (int i = 0; i < 1000; ++i) loop.insert(loop.end(), {0, 20000});
     write_file(kLoop, make_wav(loop));
     std::string output = scratch.path() + "/output.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -119,9 +103,8 @@ TEST(PlaybackEndToEnd, TheDiskDriverReceivesTheMusicWithTheLoopWithoutGapsOrRepe
     // Rendered first: an open data file is not shared with a second opener.
     std::vector<int16_t> expected = expected_output(size_t(kTrackFrames) + 4410);
 
-    // The disk driver plays in real time. A machine so loaded that the refill
-    // thread misses a whole ring length (93 ms) replays old sound, as any
-    // output would; such a run is played once more before it counts.
+    // A machine so loaded that the refill thread misses a whole ring (93 ms)
+    // replays old sound, as any output would; such a run is played again.
     std::vector<int16_t> written;
     size_t start = 0, compared = 0;
     std::string fault;

@@ -1,7 +1,8 @@
-// The stream player over the virtual device: refills, the play position (the
-// show's clock), ring wrap-around, lost buffers and the refill thread.
+// The stream player over the virtual device: refills, the clock, lost buffers, the thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -12,8 +13,7 @@
 
 namespace {
 
-// Renders a counting signal: sample n (over all refills) is n mod 30000, so
-// every 16-bit value in the ring tells which music sample it is.
+// Sample n of all refills is n mod 30000: every value in the ring tells its sample.
 struct CountingRender {
     uint32_t next = 0;
     std::vector<int32_t> calls;
@@ -29,8 +29,7 @@ struct CountingRender {
 class StreamPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound),
-                              false),
+        ASSERT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), false),
                   0xFFFFFFFFu);
     }
     StreamPlayer player;
@@ -38,130 +37,86 @@ protected:
     CountingRender music;
 };
 
-TEST_F(StreamPlayerTest, OpenClearsTheRingAndStartsIt) {
+TEST_F(StreamPlayerTest, OpenClearsTheRingAndRefillsComeInSteps) {
     ASSERT_EQ(sound.ring.size(), 16384u);
-    for (uint8_t byte : sound.ring) ASSERT_EQ(byte, 0);
+    EXPECT_EQ(std::count(sound.ring.begin(), sound.ring.end(), 0), 16384);
     EXPECT_TRUE(sound.playing);
     EXPECT_EQ(player.written_bytes(), -16384);
-}
-
-TEST_F(StreamPlayerTest, PositionRightAfterOpeningIsMinusTheRingPlusTheCursor) {
     EXPECT_EQ(player.position(), -16384);
-    sound.advance(100);
-    EXPECT_EQ(player.position(), -16384 + 100);
-    sound.advance(1000);
-    EXPECT_EQ(player.position(), -16384 + 1100);
-}
-
-TEST_F(StreamPlayerTest, ACursorThatMovedLessThan32BytesGivesNoRefill) {
-    sound.advance(31);
+    sound.advance(31);  // the position follows the cursor; a refill waits for a step
+    EXPECT_EQ(player.position(), -16384 + 31);
     player.refill();
     EXPECT_TRUE(music.calls.empty());
     EXPECT_EQ(sound.locks.load(), 0);
-    EXPECT_EQ(player.written_bytes(), -16384);
-    EXPECT_EQ(player.last_write_offset(), 0u);
-    sound.advance(1); // 32 bytes: one step of 8 frames
+    sound.advance(1);  // 32 bytes: one step of 8 frames
     player.refill();
-    ASSERT_EQ(music.calls.size(), 1u);
-    EXPECT_EQ(music.calls[0], 8);
+    EXPECT_EQ(music.calls, std::vector<int32_t>{8});
     EXPECT_EQ(player.written_bytes(), -16384 + 32);
     EXPECT_EQ(player.last_write_offset(), 32u);
-}
-
-TEST_F(StreamPlayerTest, RefillsWriteWhatWasPlayedInWholeSteps) {
-    sound.advance(1000); // 992 bytes refilled, 8 left for the next step
-    player.refill();
-    ASSERT_EQ(music.calls.size(), 1u);
-    EXPECT_EQ(music.calls[0], 992 / 4);
-    EXPECT_EQ(player.last_write_offset(), 992u);
-    for (uint32_t n = 0; n < 992 / 2; ++n) ASSERT_EQ(sound.sample_at(2 * n), int16_t(n)) << n;
-    EXPECT_EQ(sound.sample_at(992), 0); // not yet written
-    EXPECT_EQ(player.position(), -16384 + 1000);
 }
 
 TEST_F(StreamPlayerTest, TheRingWrapsAroundIntoTwoRegions) {
     uint32_t total = 0;
     // Around the ring twice in uneven steps; every refill continues the signal.
-    const uint32_t steps[] = {4000, 4096, 3000, 4064, 2500, 3712, 4096, 4000, 1200};
-    for (uint32_t step : steps) {
+    for (uint32_t step : {4000, 4096, 3000, 4064, 2500, 3712, 4096, 4000, 1200}) {
         sound.advance(step);
         total += step;
         player.refill();
         EXPECT_EQ(player.position(), -16384 + int32_t(total));
     }
-    EXPECT_EQ(total % 16384, sound.cursor.load());
     uint32_t written_total = total & ~31u;
     EXPECT_EQ(player.written_bytes(), -16384 + int32_t(written_total));
     // The last 16384 written bytes hold the last 8192 samples of the signal.
-    uint32_t first = written_total / 2 - 8192;
-    for (uint32_t n = first; n < written_total / 2; ++n)
+    for (uint32_t n = written_total / 2 - 8192; n < written_total / 2; ++n)
         ASSERT_EQ(sound.sample_at(2 * n), int16_t(n % 30000)) << n;
 }
 
-TEST_F(StreamPlayerTest, ALateRefillThreadRepeatsThePreviousPosition) {
+TEST_F(StreamPlayerTest, ALateOrLappedRefillRepeatsThePreviousPosition) {
     sound.advance(1000);
     player.refill();
-    int32_t base = player.written_bytes(); // -16384 + 992
-    sound.advance(4087);                   // 992 + 4095 since the write position
+    int32_t base = player.written_bytes();  // -16384 + 992
+    sound.advance(4087);                    // 992 + 4095 since the write position
     EXPECT_EQ(player.position(), base + 4095);
-    sound.advance(1); // 4096 behind: the thread is late
+    sound.advance(1);  // 4096 behind: the thread is late
     EXPECT_EQ(player.position(), base + 4095);
-    sound.advance(5000);
-    EXPECT_EQ(player.position(), base + 4095);
-    player.refill(); // the thread catches up
-    EXPECT_EQ(player.position(), -16384 + 1000 + 4088 + 5000);
-}
-
-TEST_F(StreamPlayerTest, ALapOfTheCursorDoesNotMoveThePositionBackwards) {
-    sound.advance(2048);
-    player.refill();
+    player.refill();  // the thread catches up
+    EXPECT_EQ(player.position(), -16384 + 1000 + 4088);
     sound.advance(3000);
-    int32_t before = player.position();
-    EXPECT_EQ(before, -16384 + 5048);
-    // The refill thread stalls for more than a whole ring: the cursor ends up
-    // 1000 bytes past the write position again, one lap later.
+    const int32_t before = player.position();
+    EXPECT_EQ(before, -16384 + 5088 + 3000);
+    // Stalled a whole ring: 1000 bytes past the write position, a lap later; no going back.
     sound.advance(16384 - 3000 + 1000);
     EXPECT_EQ(player.position(), before);
-    sound.advance(16384 - 1000 + 100); // and once more, 100 bytes past it
-    EXPECT_EQ(player.position(), before);
 }
 
-TEST_F(StreamPlayerTest, ALostBufferIsRestoredAndTheRefillDone) {
-    sound.lose_on_position = 1;
-    sound.advance(512);
-    player.refill();
-    EXPECT_EQ(sound.restores.load(), 1);
-    ASSERT_EQ(music.calls.size(), 1u);
-    EXPECT_EQ(music.calls[0], 128);
-    EXPECT_EQ(sound.sample_at(510), int16_t(255));
-}
-
-TEST_F(StreamPlayerTest, ABufferLostWhileLockingKeepsTheCountAndRetries) {
-    sound.lose_on_lock = 1;
-    sound.advance(512);
-    player.refill();
-    EXPECT_EQ(sound.restores.load(), 1);
-    // The played bytes stay counted; they are not rendered a second time.
-    EXPECT_EQ(player.written_bytes(), -16384 + 512);
-    EXPECT_EQ(player.last_write_offset(), 512u);
-    EXPECT_TRUE(music.calls.empty());
-    sound.advance(256);
-    player.refill();
-    ASSERT_EQ(music.calls.size(), 1u);
-    EXPECT_EQ(music.calls[0], 64);
-    EXPECT_EQ(sound.sample_at(512), int16_t(0));
-    EXPECT_EQ(player.position(), -16384 + 768);
-}
-
-TEST_F(StreamPlayerTest, AFailedLockStillConsumesTheMusic) {
-    sound.fail_lock = 1;
-    sound.advance(256);
-    player.refill();
-    ASSERT_EQ(music.calls.size(), 1u); // rendered, so the music stays in step
-    EXPECT_EQ(sound.sample_at(0), 0);  // but nothing written
-    sound.advance(256);
-    player.refill();
-    EXPECT_EQ(sound.sample_at(256), int16_t(128)); // the signal went on
+// Two refills, of 512 and 256 bytes, the first meeting a lost or failing
+// buffer: a lost buffer is restored and the refill retried, or with a lock lost
+// the played bytes stay counted, not rendered again; a failed lock still
+// consumes the music, so it stays in step.
+TEST(StreamPlayerRefill, LostBuffersAndFailedLocksKeepTheMusicInStep) {
+    const struct { const char* what; std::atomic<int> VirtualSoundState::*fault; int restores;
+                   std::vector<int32_t> calls; int16_t at_510, at_512; } rows[] = {
+        {"cursor lost", &VirtualSoundState::lose_on_position, 1, {128, 64}, 255, 256},
+        {"lock lost", &VirtualSoundState::lose_on_lock, 1, {64}, 0, 0},
+        {"lock failed", &VirtualSoundState::fail_lock, 0, {128, 64}, 0, 256},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        VirtualSoundState sound;
+        StreamPlayer player;
+        CountingRender music;
+        ASSERT_NE(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), false), 0u);
+        sound.*row.fault = 1;
+        for (uint32_t step : {512, 256}) {
+            sound.advance(step);
+            player.refill();
+        }
+        EXPECT_EQ(sound.restores.load(), row.restores);
+        EXPECT_EQ(music.calls, row.calls);
+        EXPECT_EQ(sound.sample_at(510), row.at_510);
+        EXPECT_EQ(sound.sample_at(512), row.at_512);
+        EXPECT_EQ(player.position(), -16384 + 768);
+    }
 }
 
 TEST(StreamPlayerOpen, FailsCleanlyWithoutAStreamBuffer) {
@@ -169,9 +124,8 @@ TEST(StreamPlayerOpen, FailsCleanlyWithoutAStreamBuffer) {
     sound.refuse_stream_buffer = true;
     StreamPlayer player;
     CountingRender music;
-    EXPECT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true),
-              0u);
-    EXPECT_TRUE(sound.deleted); // released on failure
+    EXPECT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true), 0u);
+    EXPECT_TRUE(sound.deleted);  // released on failure
     EXPECT_EQ(player.open(&CountingRender::render, &music, nullptr, nullptr, true), 0u);
 }
 
@@ -181,9 +135,8 @@ TEST(StreamPlayerThread, EveryWakeRefillsSoonerThanTheTimeOut) {
     CountingRender music;
     ASSERT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true),
               0xFFFFFFFFu);
-    // Each pass plays one step and wakes the thread, then waits for its refill.
-    // Without the wake each refill would need a time-out of its own, so the
-    // passes could not take less than one time-out each.
+    // Each pass plays one step, wakes the thread and waits for its refill;
+    // without the wake every pass would take a time-out of its own.
     const int passes = 200;
     const auto began = std::chrono::steady_clock::now();
     for (int pass = 0; pass < passes; ++pass) {
@@ -198,16 +151,49 @@ TEST(StreamPlayerThread, EveryWakeRefillsSoonerThanTheTimeOut) {
     EXPECT_EQ(player.position(), -16384 + passes * int32_t(kPlayerStepBytes));
     player.close();
     EXPECT_TRUE(sound.deleted);
-    // The refills went on with the signal, step after step.
     for (uint32_t n = 0; n < passes * kPlayerStepBytes / 2; ++n) ASSERT_EQ(sound.sample_at(2 * n), int16_t(n)) << n;
 }
 
+// Blocks in the render while `hold` is set.
+struct HoldingRender {
+    std::atomic<bool> hold{true}, inside{false};
+    static int32_t render(void* context, float*, int32_t count) {
+        HoldingRender* self = static_cast<HoldingRender*>(context);
+        self->inside = true;
+        while (self->hold) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return count;
+    }
+};
+
+TEST(StreamPlayerClose, AThreadThatDoesNotStopKeepsWhatItUses) {
+    VirtualSoundState sound, other, again;
+    StreamPlayer player;
+    HoldingRender music;
+    ASSERT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true), 0xFFFFFFFFu);
+    sound.advance(256);
+    player.wake();
+    for (int i = 0; i < 5000 && !music.inside; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(music.inside) << "the refill thread never rendered";
+    // Closing gives up after its wait, but frees nothing the thread holds.
+    const auto start = std::chrono::steady_clock::now();
+    player.close();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_FALSE(sound.deleted);
+    // Opening again must not revive the thread on new members.
+    EXPECT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&other), true), 0u);
+    EXPECT_TRUE(other.deleted);
+    EXPECT_FALSE(sound.deleted);
+    // Once the thread has ended, close releases everything and the player opens anew.
+    music.hold = false;
+    player.close();
+    EXPECT_TRUE(sound.deleted);
+    EXPECT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&again), true), 0xFFFFFFFFu);
+    player.close();
+    EXPECT_TRUE(again.deleted);
+}
+
 TEST(ToPcm16, ConvertsToTheNearestValueTiesToEvenWithinTheLimit) {
-    struct Case {
-        float sample, scale;
-        int16_t expected;
-    };
-    const Case cases[] = {
+    const struct { float sample, scale; int16_t expected; } cases[] = {
         {1.0f, 32768.0f, 32600},  {-1.0f, 32768.0f, -32600}, {2.0f, 32768.0f, 32600},
         {-3.0f, 32768.0f, -32600}, {0.5f, 32768.0f, 16384},  {-0.5f, 32768.0f, -16384},
         {0.0f, 32768.0f, 0},       {0.99f, 32768.0f, 32440}, // 32440.3
@@ -218,7 +204,7 @@ TEST(ToPcm16, ConvertsToTheNearestValueTiesToEvenWithinTheLimit) {
         {0.1f, 5.0f, 1}, {-0.1f, 5.0f, -1},
         {std::nanf(""), 32768.0f, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.sample << " x " << c.scale);
         int16_t out = 12345;
         to_pcm16(&c.sample, c.scale, &out, 2, nullptr, 0);
@@ -231,14 +217,11 @@ TEST(ToPcm16, FillsRegionTwoAfterRegionOneAndSkipsMissingRegions) {
     for (int i = 0; i < 8; ++i) block[i] = float(i + 1) / 32768.0f;
     int16_t first[4] = {}, second[4] = {};
     to_pcm16(block, 32768.0f, first, 6, second, 8);
-    EXPECT_EQ(first[0], 1);
-    EXPECT_EQ(first[2], 3);
-    EXPECT_EQ(first[3], 0); // beyond length1
-    EXPECT_EQ(second[0], 4);
-    EXPECT_EQ(second[3], 7);
+    EXPECT_EQ(std::vector<int16_t>(first, first + 4), (std::vector<int16_t>{1, 2, 3, 0}));
+    EXPECT_EQ(std::vector<int16_t>(second, second + 4), (std::vector<int16_t>{4, 5, 6, 7}));
     int16_t only[2] = {};
     to_pcm16(block, 32768.0f, nullptr, 4, only, 4);
-    EXPECT_EQ(only[0], 1); // region 2 alone starts at the block's start
+    EXPECT_EQ(only[0], 1);  // region 2 alone starts at the block's start
 }
 
-} // namespace
+}  // namespace

@@ -1,28 +1,77 @@
 #pragma once
-// Files for the audio tests: a scratch working directory and WAV/Ogg makers.
+// Files for the audio tests: WAVE and Ogg Vorbis makers, whole-file I/O.
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "kit/demo/audio_buffer.h"
 #include "tests/support/scratch_directory.h"
 
 typedef std::vector<uint8_t> Bytes;
 
-
 // Writes `bytes` to `name` (relative), creating directories on the way.
-void write_file(const std::string& name, const Bytes& bytes);
-Bytes read_file(const std::string& name);
+inline void write_file(const std::string& name, const Bytes& bytes) {
+    const std::filesystem::path path(name);
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
 
-// Little-endian building blocks.
-void put_u16(Bytes& out, uint32_t value);
-void put_u32(Bytes& out, uint32_t value);
-void put_tag(Bytes& out, const char* tag);
+inline Bytes read_file(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
-// A RIFF WAVE file with a format chunk and a data chunk of 16-bit stereo frames.
-Bytes make_wav(const std::vector<int16_t>& interleaved, uint16_t channels = 2, uint32_t rate = 44100,
-               uint16_t bits = 16, uint16_t block_align = 4, uint16_t tag = 1);
+// Little-endian, `size` bytes.
+inline void put(Bytes& out, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) out.push_back(uint8_t(value >> (8 * i)));
+}
+
+// A RIFF WAVE file field by field, so each field can be made wrong.
+struct Wav {
+    std::vector<int16_t> samples;
+    uint16_t tag = 1, channels = 2, bits = 16, block_align = 4;
+    uint32_t rate = 44100;
+    uint32_t format_bytes = 16;  // past 16: `extension`, then zeros
+    Bytes extension;
+
+    Bytes bytes() const {
+        Bytes format;
+        for (uint32_t value : {uint32_t(tag), uint32_t(channels)}) put(format, value, 2);
+        put(format, rate, 4);
+        put(format, rate * block_align, 4);
+        put(format, block_align, 2);
+        put(format, bits, 2);
+        format.insert(format.end(), extension.begin(), extension.end());
+        format.resize(format_bytes, 0);
+        const uint32_t data_bytes = uint32_t(samples.size() * 2);
+        Bytes out = {'R', 'I', 'F', 'F'};
+        put(out, uint32_t(4 + 8 + format.size() + 8 + data_bytes), 4);
+        out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+        put(out, format_bytes, 4);
+        out.insert(out.end(), format.begin(), format.end());
+        out.insert(out.end(), {'d', 'a', 't', 'a'});
+        put(out, data_bytes, 4);
+        for (int16_t value : samples) put(out, uint16_t(value), 2);
+        return out;
+    }
+};
+
+// 16-bit stereo PCM at 44100 Hz.
+inline Bytes make_wav(const std::vector<int16_t>& interleaved) {
+    Wav wav;
+    wav.samples = interleaved;
+    return wav.bytes();
+}
 
 // An Ogg Vorbis stream made with libvorbisenc; sample(channel, frame) in -1..1.
-Bytes make_vorbis(int channels, int rate, int frames,
-                  const std::function<float(int channel, int frame)>& sample, float quality = 0.6f);
+inline Bytes make_vorbis(int channels, int rate, int frames, const std::function<float(int, int)>& sample,
+                         float quality = 0.6f) {
+    return encode_ogg_vorbis(channels, rate, size_t(frames),
+                             [&sample](int channel, size_t frame) { return sample(channel, int(frame)); },
+                             quality, nullptr);
+}

@@ -1,9 +1,9 @@
 #pragma once
-// A sound device for tests: the ring is plain memory and the play cursor moves
-// only when the test moves it, so every refill is deterministic. The state
+// A sound device whose cursor moves only when the test moves it; its state
 // lives with the test, outside the device the player owns and deletes.
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/sound.h"
@@ -20,11 +20,50 @@ struct VirtualSoundState {
     bool refuse_stream_buffer = false;
     bool deleted = false;
 
-    // Moves the cursor forward by `bytes`, wrapping around the ring.
-    void advance(uint32_t bytes) {
-        cursor.store((cursor.load() + bytes) % uint32_t(ring.empty() ? 1 : ring.size()));
+    void advance(uint32_t bytes) { cursor.store((cursor.load() + bytes) % uint32_t(ring.size())); }
+    int16_t sample_at(uint32_t byte_offset) const {
+        int16_t value;
+        std::memcpy(&value, ring.data() + (byte_offset % ring.size()), 2);
+        return value;
     }
-    int16_t sample_at(uint32_t byte_offset) const;
+    // Takes one from `counter` when it is above 0.
+    static bool take(std::atomic<int>& counter) { return counter.load() > 0 && counter.fetch_sub(1) > 0; }
+};
+
+class VirtualStream : public SoundBuffer {
+public:
+    explicit VirtualStream(VirtualSoundState* state) : state(state) {}
+    SoundResult getCurrentPosition(uint32_t* cursor) override {
+        if (VirtualSoundState::take(state->lose_on_position)) return SoundBufferLost;
+        *cursor = state->cursor.load();
+        return SoundOk;
+    }
+    SoundResult lock(uint32_t offset, uint32_t bytes, void** region1, uint32_t* length1, void** region2,
+                     uint32_t* length2, uint32_t flags) override {
+        const uint32_t size = uint32_t(state->ring.size());
+        if (flags & kSoundLockEntireBuffer) {
+            offset = 0;
+            bytes = size;
+        } else {
+            state->locks.fetch_add(1);
+            if (VirtualSoundState::take(state->lose_on_lock)) return SoundBufferLost;
+            if (VirtualSoundState::take(state->fail_lock)) return SoundFailed;
+        }
+        if (offset >= size || bytes == 0 || bytes > size) return SoundFailed;
+        const uint32_t first = size - offset < bytes ? size - offset : bytes;
+        *region1 = state->ring.data() + offset;
+        *length1 = first;
+        *region2 = bytes > first ? state->ring.data() : nullptr;
+        *length2 = bytes - first;
+        return SoundOk;
+    }
+    SoundResult unlock(void*, uint32_t, void*, uint32_t) override { return SoundOk; }
+    SoundResult play() override { return state->playing = true, SoundOk; }
+    SoundResult restore() override { return state->restores.fetch_add(1), SoundOk; }
+    SoundResult setFormat(const SoundFormat&) override { return SoundFailed; }
+
+private:
+    VirtualSoundState* state;
 };
 
 class VirtualSoundDevice : public SoundDevice {
@@ -32,8 +71,12 @@ public:
     explicit VirtualSoundDevice(VirtualSoundState* state) : state(state) {}
     ~VirtualSoundDevice() override { state->deleted = true; }
     SoundResult setCooperativeLevel(void*) override { return SoundOk; }
-    SoundBuffer* createPrimaryBuffer() override;
-    SoundBuffer* createStreamBuffer(uint32_t bytes, const SoundFormat& format) override;
+    SoundBuffer* createPrimaryBuffer() override { return new PassivePrimaryBuffer; }
+    SoundBuffer* createStreamBuffer(uint32_t bytes, const SoundFormat&) override {
+        if (state->refuse_stream_buffer) return nullptr;
+        state->ring.assign(bytes, 0xAB);  // garbage the player must clear
+        return new VirtualStream(state);
+    }
 
 private:
     VirtualSoundState* state;

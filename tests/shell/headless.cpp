@@ -1,7 +1,5 @@
-// The shell tests run without a display: SDL's offscreen video (Mesa
-// llvmpipe) and its dummy audio, unless the environment names others.
-// No shell test plays a show to its end: a show that ends the process (a
-// clock that ran away) fails the test run instead of exiting with status 0.
+// Offscreen video and dummy audio unless named; a show that ends the process
+// (a clock that ran away) fails the run instead of exiting with status 0.
 #include <cstdio>
 #include <cstdlib>
 

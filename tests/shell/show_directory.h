@@ -1,6 +1,5 @@
 #pragma once
-// A scratch working directory holding what the shell needs to start: the
-// caption font "batang" (one page, one glyph). Tests run inside it.
+// A scratch working directory with the caption font the shell needs to start.
 #include "tests/support/scratch_directory.h"
 
 class ShowDirectory : public ScratchDirectory {

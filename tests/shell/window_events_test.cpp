@@ -1,5 +1,4 @@
-// The window procedure and the event pump on a real offscreen window: resize,
-// background erase, activation and closing by the system.
+// The window procedure and event pump on a real offscreen window, and fullscreen.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/gl.h"
 #include "app/shell.h"
+#include "platform/window.h"
 #include "show_directory.h"
 
 namespace {
@@ -20,6 +20,22 @@ int32_t recording_procedure(PlatformWindow* window, const WindowMessage& message
     int32_t result = window_proc(window, message);
     results.push_back(result);
     return result;
+}
+
+// Takes every waiting event; true when the quit request came with code 0.
+bool drain() {
+    while (platformPeekEvent()) {
+        int32_t code = -1;
+        if (!platformDispatchEvent(&code)) return code == 0;
+    }
+    return false;
+}
+
+void push_window_event(SDL_WindowEventID id) {
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = id;
+    SDL_PushEvent(&event);
 }
 
 class ShellWindow : public ::testing::Test {
@@ -42,22 +58,6 @@ protected:
         }
     }
 
-    // Takes every waiting event; true when the quit request came with code 0.
-    bool drain() {
-        while (platformPeekEvent()) {
-            int32_t code = -1;
-            if (!platformDispatchEvent(&code)) return code == 0;
-        }
-        return false;
-    }
-
-    void push_window_event(SDL_WindowEventID id) {
-        SDL_Event event = {};
-        event.type = SDL_WINDOWEVENT;
-        event.window.event = id;
-        SDL_PushEvent(&event);
-    }
-
     uint32_t pixel(int x, int y) {
         uint8_t rgba[4] = {};
         glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
@@ -70,92 +70,69 @@ protected:
 
 }  // namespace
 
-TEST_F(ShellWindow, ResizeStoresTheFourSizesAndTheViewport) {
-    resize_view(800, 600);
-    EXPECT_EQ(app_state.client_width, 800);
-    EXPECT_EQ(app_state.client_height, 600);
-    EXPECT_FLOAT_EQ(app_state.client_width_f, 800.0f);
-    EXPECT_FLOAT_EQ(app_state.client_height_f, 600.0f);
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], 0);
-    EXPECT_EQ(viewport[1], 0);
-    EXPECT_EQ(viewport[2], 800);
-    EXPECT_EQ(viewport[3], 600);
-}
-
-TEST_F(ShellWindow, ProjectionUsesTheWholeNumberAspect) {
+// The projection uses the whole-number aspect: 800 / 600 is 1, a square
+// frustum; 2048 / 768 is 2, twice as tall as wide; no height counts as 1.
+TEST_F(ShellWindow, ResizeStoresTheSizesTheViewportAndTheProjection) {
     const double near_plane = double(0.05f), half = double(0.04f);
-    GLdouble matrix[16] = {};
-    // 800 / 600 is 1 in whole numbers: a square frustum.
-    resize_view(800, 600);
-    glGetDoublev(GL_PROJECTION_MATRIX, matrix);
-    EXPECT_NEAR(matrix[0], near_plane / half, 1e-6);
-    EXPECT_NEAR(matrix[5], near_plane / half, 1e-6);
-    EXPECT_NEAR(matrix[10], -(500.0 + near_plane) / (500.0 - near_plane), 1e-6);
-    // 2048 / 768 is 2: the frustum is twice as tall as wide.
-    resize_view(2048, 768);
-    glGetDoublev(GL_PROJECTION_MATRIX, matrix);
-    EXPECT_NEAR(matrix[0], near_plane / half, 1e-6);
-    EXPECT_NEAR(matrix[5], near_plane / (2 * half), 1e-6);
+    const struct { int32_t width, height, aspect; } rows[] = {{800, 600, 1}, {2048, 768, 2}, {640, 0, 640}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.width << " x " << row.height);
+        resize_view(row.width, row.height);
+        EXPECT_EQ(app_state.client_width, row.width);
+        EXPECT_EQ(app_state.client_height, row.height);
+        EXPECT_EQ(app_state.client_width_f, float(row.width));
+        EXPECT_EQ(app_state.client_height_f, float(row.height));
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, row.width, row.height}));
+        GLdouble matrix[16] = {};
+        glGetDoublev(GL_PROJECTION_MATRIX, matrix);
+        EXPECT_NEAR(matrix[0], near_plane / half, 1e-6);
+        EXPECT_NEAR(matrix[5], near_plane / (row.aspect * half), 1e-6);
+        EXPECT_NEAR(matrix[10], -(500.0 + near_plane) / (500.0 - near_plane), 1e-6);
+    }
 }
 
-TEST_F(ShellWindow, ZeroHeightDoesNotDivideByZero) {
-    resize_view(640, 0);
-    EXPECT_EQ(app_state.client_width, 640);
-    EXPECT_EQ(app_state.client_height, 0);
-    EXPECT_FLOAT_EQ(app_state.client_height_f, 0.0f);
-}
-
-TEST_F(ShellWindow, SizeChangeReadsTheClientArea) {
+TEST_F(ShellWindow, SizeChangeReadsTheClientAreaAndEraseIsAnsweredWithoutPainting) {
     resize_view(10, 10);
-    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
-    drain();
-    ASSERT_EQ(events, std::vector<WindowEvent>{WindowEvent::Resized});
-    EXPECT_EQ(results, std::vector<int32_t>{0});
-    EXPECT_EQ(app_state.client_width, 1024);
-    EXPECT_EQ(app_state.client_height, 768);
-}
-
-TEST_F(ShellWindow, EraseIsAnsweredWithoutPainting) {
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
     push_window_event(SDL_WINDOWEVENT_EXPOSED);
     drain();
-    ASSERT_EQ(events, std::vector<WindowEvent>{WindowEvent::EraseBackground});
-    EXPECT_EQ(results, std::vector<int32_t>{1});
+    ASSERT_EQ(events, (std::vector<WindowEvent>{WindowEvent::Resized, WindowEvent::EraseBackground}));
+    EXPECT_EQ(results, (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(app_state.client_width, 1024);
+    EXPECT_EQ(app_state.client_height, 768);
     EXPECT_EQ(pixel(0, 0), 0x0000FFu);
     EXPECT_EQ(pixel(1023, 767), 0x0000FFu);
 }
 
-void push_motion(int32_t x) {
+// A mouse motion of x, then what the input reads of it.
+void push_motion(int32_t x, InputState& input) {
     SDL_Event event = {};
     event.type = SDL_MOUSEMOTION;
     event.motion.xrel = x;
     SDL_PushEvent(&event);
+    poll_input(input);
 }
 
 TEST_F(ShellWindow, DeactivationUnacquiresTheMouseAndActivationAcquiresIt) {
     app_state.input = InputState{};
     app_state.input.active = 1;
-    push_motion(4);
-    poll_input(app_state.input);
+    push_motion(4, app_state.input);
     EXPECT_EQ(app_state.input.mouse_x, 4);
-
     push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
     drain();
     EXPECT_EQ(app_state.input.active, 0u);
-    push_motion(50);
-    poll_input(app_state.input);
+    push_motion(50, app_state.input);
     EXPECT_EQ(app_state.input.mouse_x, 4);
-
     push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
     drain();
     EXPECT_EQ(app_state.input.active, 1u);
     EXPECT_EQ(results, (std::vector<int32_t>{0, 0}));
-    push_motion(7);
-    poll_input(app_state.input);
+    push_motion(7, app_state.input);
     EXPECT_EQ(app_state.input.mouse_x, 11);
 }
 
@@ -167,7 +144,26 @@ TEST_F(ShellWindow, WindowCloseDestroysAndQuitsWithZero) {
     // The input devices went with the window: nothing is read any more.
     InputState input = {};
     input.active = 1;
-    push_motion(5);
-    poll_input(input);
+    push_motion(5, input);
     EXPECT_EQ(input.mouse_x, 0);
+}
+
+// A desktop that already is the show's size still gets a fullscreen window,
+// not a borderless one under the panels.
+TEST(ShellFullscreen, TheWindowCoversTheScreenWhenTheDesktopHasTheMode) {
+    ShowDirectory directory;  // the scene needs its font
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0) << SDL_GetError();
+    ASSERT_TRUE(platformChangeDisplayMode(desktop.w, desktop.h, 32));
+    ASSERT_NE(platformCreateWindow("Velandora", 0, 0, desktop.w, desktop.h, window_proc), nullptr);
+    SDL_Window* shown = SDL_GL_GetCurrentWindow();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
+    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_BORDERLESS, SDL_WINDOW_BORDERLESS);
+    platformRestoreDisplayMode();
+    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
+    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    drain();
+    EXPECT_EQ(app_state.gl_context, nullptr);
 }

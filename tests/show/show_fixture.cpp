@@ -1,26 +1,20 @@
 #include "tests/show/show_fixture.h"
 
 #include <GL/gl.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cmath>
+#include <cstdio>
+#include <map>
 #include <stdexcept>
 
 #include "app/app_state.h"
 #include "app/shell.h"
 #include "app/show.h"
-#include "audio/loop_mixer.h"
 #include "codec/picture_decoder.h"
 #include "kit/encoder/picture_encoder.h"
 #include "kit/font_baker/font_baker.h"
-#include "kit/render/offscreen_gl.h"
 #include "lib/file_system.h"
 #include "lib/stream.h"
-
-namespace fs = std::filesystem;
-
 
 RgbImage test_picture(int seed) {
     RgbImage image(1024, 512);
@@ -36,53 +30,71 @@ RgbImage test_picture(int seed) {
 
 std::vector<uint8_t> encode_test_picture(const RgbImage& image) { return encodePicture(image); }
 
-RgbImage decode_with_player(const std::vector<uint8_t>& file) {
-    std::vector<uint8_t> copy = file;
+namespace {
+
+struct TestPicture {
+    std::vector<uint8_t> file;
+    RgbImage decoded;
+};
+
+const TestPicture& cached_picture(int seed) {
+    static std::map<int, TestPicture> made;
+    auto found = made.find(seed);
+    if (found != made.end()) return found->second;
+    TestPicture& picture = made[seed];
+    picture.file = encode_test_picture(seed < 0 ? RgbImage(1024, 512) : test_picture(seed));
+    std::vector<uint8_t> copy = picture.file;
     MemoryStream stream(copy.data(), int32_t(copy.size()), 0);
-    PictureBuffer picture;
+    PictureBuffer buffer;
     PictureDecoder decoder;
-    if (decoder.decode(stream, picture) != DecodeResult::decoded) throw std::runtime_error("test picture undecodable");
-    RgbImage image(picture.width, picture.height);
-    for (int i = 0; i < picture.width * picture.height; ++i) {
-        image.rgb[size_t(i) * 3] = picture.pixels[i * 3 + 2];
-        image.rgb[size_t(i) * 3 + 1] = picture.pixels[i * 3 + 1];
-        image.rgb[size_t(i) * 3 + 2] = picture.pixels[i * 3];
-    }
-    return image;
+    if (decoder.decode(stream, buffer) != DecodeResult::decoded) throw std::runtime_error("test picture undecodable");
+    picture.decoded = RgbImage(buffer.width, buffer.height);
+    for (int i = 0; i < buffer.width * buffer.height; ++i)
+        for (int c = 0; c < 3; ++c) picture.decoded.rgb[size_t(i) * 3 + size_t(c)] = buffer.pixels[i * 3 + 2 - c];
+    return picture;
+}
+
+}  // namespace
+
+const std::vector<uint8_t>& test_picture_file(int seed) { return cached_picture(seed).file; }
+const RgbImage& decoded_test_picture(int seed) { return cached_picture(seed).decoded; }
+
+std::string picture_name(int index) {
+    char name[64];
+    std::snprintf(name, sizeof name, "data/images/%04d.wmj", (index + 1) * 100);
+    return name;
 }
 
 void write_test_font() {
-    BakedFont font;
+    static BakedFont font;
     std::string error;
-    if (!bake_font(VEL_TEST_FONT, 20, &font, &error)) throw std::runtime_error(error);
+    if (font.glyphs.empty() && !bake_font(VEL_TEST_FONT, 20, &font, &error)) throw std::runtime_error(error);
     if (!write_baked_font(font, "data/fonts", "batang", &error)) throw std::runtime_error(error);
 }
 
-namespace {
-bool end_seen = false;
-int end_code = -1;
-void record_end(int32_t status) {
-    end_seen = true;
-    end_code = status;
+int picture_error(const RgbImage& frame, const RgbImage& top, double weight, const RgbImage& under, int rows) {
+    int worst = 0;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < 1024; ++x)
+            for (int c = 0; c < 3; ++c) {
+                double want = top.pixel(x, y)[c] * weight + under.pixel(x, y)[c] * (1 - weight);
+                worst = std::max(worst, int(std::abs(frame.pixel(x, 128 + y)[c] - want) + 0.5));
+            }
+    return worst;
 }
-}  // namespace
 
-struct SceneHarness::Gl {
-    OffscreenGl context;
-    LoopMixer mixer;
-};
+int SceneHarness::end_status_ = -1;
 
-SceneHarness::SceneHarness() : gl_(new Gl) {
+SceneHarness::SceneHarness() {
     std::string error;
-    if (!gl_->context.open(1024, 768, &error)) return;
+    if (!gl_.open(1024, 768, &error)) return;
     app_state = AppState();
     mountArchives();
     init_scene();
     resize_view(1024, 768);
-    app_state.mixer = &gl_->mixer;
-    end_seen = false;
-    end_code = -1;
-    set_show_end_hook(record_end);
+    app_state.mixer = &mixer_;
+    end_status_ = -1;
+    set_show_end_hook([](int32_t status) { end_status_ = status; });
     ready_ = true;
 }
 
@@ -91,7 +103,6 @@ SceneHarness::~SceneHarness() {
     app_state.mixer = nullptr;
     delete app_state.font;
     app_state.font = nullptr;
-    delete gl_;
 }
 
 void SceneHarness::draw(float time, float clear_grey) {
@@ -101,7 +112,3 @@ void SceneHarness::draw(float time, float clear_grey) {
     show_frame(time);
     glPopMatrix();
 }
-
-RgbImage SceneHarness::pixels() const { return gl_->context.read_pixels(); }
-bool SceneHarness::ended() const { return end_seen; }
-int SceneHarness::end_status() const { return end_code; }
