@@ -4,6 +4,13 @@
 #include <cstring>
 #include <new>
 
+uint64_t silent_bytes_played(uint64_t nanoseconds, uint32_t bytes_per_second) {
+    // Whole seconds and the rest apart: nanoseconds times 176400 alone would
+    // overflow 64 bits after 29 hours, and a kiosk plays for weeks.
+    const uint64_t seconds = nanoseconds / 1000000000u, rest = nanoseconds % 1000000000u;
+    return seconds * bytes_per_second + rest * bytes_per_second / 1000000000u;
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -21,7 +28,7 @@ public:
         if (playing) {
             const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - started);
             // Whole frames only, as a device's cursor moves.
-            played = uint64_t(elapsed.count()) * format.bytesPerSecond / 1000000000u;
+            played = silent_bytes_played(uint64_t(elapsed.count()), format.bytesPerSecond);
             played -= played % format.blockAlign;
         }
         if (playCursor) *playCursor = uint32_t(played % size);

@@ -6,3 +6,7 @@
 
 // A device whose stream buffers run on the monotonic clock. The caller deletes it.
 SoundDevice* create_silent_output();
+
+// The bytes a device playing `bytes_per_second` has played after `nanoseconds`,
+// exact for any run a machine can have (no overflow after a day or a year).
+uint64_t silent_bytes_played(uint64_t nanoseconds, uint32_t bytes_per_second);

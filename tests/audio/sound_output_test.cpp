@@ -114,6 +114,23 @@ int32_t count_frames(void* context, float* block, int32_t frames) {
     return frames;
 }
 
+TEST(SilentOutput, ItsClockIsExactOverWeeksOfPlay) {
+    const uint64_t second = 1000000000u;
+    struct Row { uint64_t nanoseconds; uint64_t bytes; };
+    const Row rows[] = {
+        {0, 0},
+        {second - 1, 176399},             // whole bytes only, rounded down
+        {second, 176400},
+        {second / 2, 88200},
+        {30 * 3600 * second, 30ull * 3600 * 176400},   // past the 29 hours a plain product lasts
+        {21 * 86400 * second + second / 4, 21ull * 86400 * 176400 + 44100},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.nanoseconds);
+        EXPECT_EQ(silent_bytes_played(row.nanoseconds, 176400), row.bytes);
+    }
+}
+
 TEST(SilentOutput, ItsClockRunsAt176400BytesASecondAndTheMusicIsConsumed) {
     using Clock = std::chrono::steady_clock;
     auto seconds_since = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
