@@ -1,17 +1,14 @@
 // The player, start-up to end, on a three-picture show made by the kit: the
-// show ends the process with status 0 when the fourth slot begins, 18 s into
-// the show, that is 20.5 s into the music.
+// show ends with status 0 when the fourth slot begins, 20.5 s into the music.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <string>
 
 #include "app/shell.h"
 #include "app/show.h"
 #include "audio/stream_player.h"
 #include "kit/demo/demo_show.h"
+#include "tests/support/process.h"
 
 namespace fs = std::filesystem;
 
@@ -30,15 +27,12 @@ void leave_player(int32_t status) { throw ShowOver{status, player_position()}; }
 TEST(PlayerEnd, EndsWithStatusZeroWhenTheFourthSlotBegins) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    char pattern[] = "/tmp/vel_e2e_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path directory = pattern;
+    const fs::path directory = make_temp_directory("vel_e2e"), previous = fs::current_path();
+    ASSERT_FALSE(directory.empty());
     DemoShowOptions options;
     options.pictures = 3;
     write_demo_show(directory.string(), options);
-    const fs::path previous = fs::current_path();
     fs::current_path(directory);
-
     set_show_end_hook(leave_player);
     bool ended = false;
     ShowOver over{-1, 0};
@@ -55,9 +49,8 @@ TEST(PlayerEnd, EndsWithStatusZeroWhenTheFourthSlotBegins) {
 
     ASSERT_TRUE(ended) << "the player returned without ending the show";
     EXPECT_EQ(over.status, 0);
+    // Not before the fourth slot, and within it: its own first frame ended the show.
     const double seconds = over.music_bytes / 176400.0;
-    // Not before the fourth slot, and within it: the fourth slot's own first
-    // frame ended the show.
     RecordProperty("music_seconds_at_end", std::to_string(seconds));
     EXPECT_GE(seconds, 20.5);
     EXPECT_LT(seconds, 26.5);
