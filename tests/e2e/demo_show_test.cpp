@@ -1,5 +1,5 @@
-// velkit demo writes a show that velandora plays to its end, and velkit
-// render draws its frames as the player shows them.
+// velkit demo writes a show that velandora plays to its end, also where it
+// cannot be heard, and velkit render draws its frames as the player shows them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,25 +12,39 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One demo show (three pictures), made by the ctest fixture or here.
+const std::string velkit = VELKIT_PATH;
+// 2.5 s before the first slot, then 3 x 6 s: the show ends as the fourth slot begins.
+const double kShowSeconds = 20.5;
+// The end is seen when the process has gone (Mesa and SDL tear down), seconds later under load.
+const double kExitSeconds = 4.0;
+// SDL's dummy driver sleeps 11 ms for each 11.6 ms period: its clock runs about 5 % fast.
+const double kDummyClockRate = 11.61 / 11.0;
+
+// Each test has its own copy of the fixture's demo show (three pictures), as
+// a player keeps its archive locked against other processes.
 class DemoShow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        scratch = make_temp_directory("vel_demo");
-        made = fs::exists(directory + "/velandora.lcc") ||
-               run_command(std::string(VELKIT_PATH) + " demo " + directory + " --pictures 3").status == 0;
+        const std::string demo = VEL_E2E_DEMO_DIR "/velandora.lcc";
+        if (!fs::exists(demo)) {
+            ASSERT_EQ(run_command(velkit + " demo " + VEL_E2E_DEMO_DIR " --pictures 3").status, 0);
+        }
+        directory = make_temp_directory("vel_demo");
+        fs::create_directory(directory + "/show");
+        fs::copy_file(demo, show() + "/velandora.lcc");
     }
-    static void TearDownTestSuite() { fs::remove_all(scratch); }
-    void SetUp() override { ASSERT_TRUE(made); }
+    void TearDown() override { fs::remove_all(directory); }
+    std::string show() const { return directory + "/show"; }
 
     // The frame at `seconds`; empty when velkit render fails, with its status in `status`.
-    static RgbImage render(double seconds, int* status = nullptr) {
-        const std::string png = scratch + "/frame.png";
+    RgbImage render(double seconds, int* status = nullptr) const {
+        const std::string png = directory + "/frame.png";
         fs::remove(png);
-        const int code = run_command("cd " + directory + " && " + VELKIT_PATH + " render --time " +
-                                     std::to_string(seconds) + " " + png).status;
+        const int code =
+            run_command("cd " + show() + " && " + velkit + " render --time " + std::to_string(seconds) + " " + png)
+                .status;
         if (status) *status = code;
         return code == 0 ? readImageFile(png) : RgbImage();
     }
@@ -40,19 +54,16 @@ protected:
             for (int x = 0; x < image.width; ++x) count += image.pixel(x, y)[0] + image.pixel(x, y)[1] > 40;
         return count;
     }
-
-    static inline const std::string directory = VEL_E2E_DEMO_DIR;
-    static inline std::string scratch;
-    static inline bool made = false;
+    std::string directory;
 };
 
 }  // namespace
 
 TEST_F(DemoShow, IsOneArchiveListingEveryFileWithFittingMethods) {
     std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(directory)) files.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(VEL_E2E_DEMO_DIR)) files.push_back(entry.path().filename());
     EXPECT_EQ(files, std::vector<std::string>{"velandora.lcc"});
-    const CommandResult listing = run_command(std::string(VELKIT_PATH) + " ls " + directory + "/velandora.lcc");
+    const CommandResult listing = run_command(velkit + " ls " + show() + "/velandora.lcc");
     ASSERT_EQ(listing.status, 0) << listing.err;
     for (const char* name : {"data/images/0100.wmj", "data/images/0300.wmj", "data/text/velandora.txt",
                              "data/audio/velandora.ogg", "data/audio/loop_idle.wav", "data/audio/loop_active.wav",
@@ -80,12 +91,37 @@ TEST_F(DemoShow, FramesAtSeveralTimes) {
 }
 
 TEST_F(DemoShow, PlaysToItsEndHeadless) {
-    const PlayerRun player = run_player(VELANDORA_PATH, directory, {}, 90.0);
+    const PlayerRun player = run_player(VELANDORA_PATH, show(), {}, 90.0);
     EXPECT_EQ(player.exit_status, 0);
     EXPECT_FALSE(player.showed_message_box());
-    // The show ends 20.5 s into the music; the dummy audio driver's clock runs
-    // about 5 % fast (whole-millisecond sleeps). Start-up and exit take seconds
-    // on a loaded machine, but a fourth slot would add 6 s.
-    EXPECT_GE(player.seconds(), 20.5 * 11.0 / 11.61 - 0.2);
-    EXPECT_LE(player.seconds(), 26.0);
+    // From start-up to exit; a fourth slot would add 6 s.
+    EXPECT_GE(player.seconds(), kShowSeconds / kDummyClockRate - 0.2);
+    EXPECT_LE(player.seconds(), kShowSeconds + kExitSeconds + 1.5);
+}
+
+// Without a sound output the clock runs as the output's would; the line comes at music time 0.
+TEST_F(DemoShow, PlaysToItsEndWithoutASoundOutput) {
+    const PlayerRun player = run_player(VELANDORA_PATH, show(), {"SDL_AUDIODRIVER=no-such-driver"}, 60.0);
+    EXPECT_EQ(player.exit_status, 0);
+    EXPECT_FALSE(player.showed_message_box());
+    const double seconds = player.seconds_after("no sound output: the show plays in silence");
+    ASSERT_GE(seconds, 0.0) << "the player did not say that it plays in silence";
+    EXPECT_GE(seconds, kShowSeconds);
+    EXPECT_LE(seconds, kShowSeconds + kExitSeconds);
+}
+
+// Without its track (a loose show) it says so at start-up, before the music clock starts.
+TEST_F(DemoShow, PlaysToItsEndWithoutMusic) {
+    const std::string loose = directory + "/loose";
+    ASSERT_EQ(run_command(velkit + " unpack " + show() + "/velandora.lcc " + loose).status, 0);
+    ASSERT_TRUE(fs::remove(loose + "/data/audio/velandora.ogg"));
+    ASSERT_TRUE(fs::exists(loose + "/data/images/0300.wmj"));
+    const PlayerRun player = run_player(VELANDORA_PATH, loose, {}, 60.0);
+    EXPECT_EQ(player.exit_status, 0);
+    EXPECT_FALSE(player.showed_message_box());
+    EXPECT_LT(player.seconds_after("no sound output"), 0.0);
+    const double seconds = player.seconds_after("music: data/audio/velandora.ogg: not found, playing silence");
+    ASSERT_GE(seconds, 0.0) << "the player did not say that the track is missing";
+    EXPECT_GE(seconds, kShowSeconds / kDummyClockRate - 0.2);
+    EXPECT_LE(seconds, kShowSeconds + kExitSeconds + 1.0);
 }

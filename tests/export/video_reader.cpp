@@ -83,10 +83,7 @@ ReadVideo read_video(const std::string& path, const std::set<int64_t>& keep_fram
             if (codec == video) {
                 if (first_video && pts != AV_NOPTS_VALUE) result.video_start = pts * av_q2d(stream->time_base);
                 first_video = false;
-                if (keep_frames.count(result.frames)) {
-                    result.kept_numbers.push_back(result.frames);
-                    result.kept.push_back(yuv_to_rgb(frame));
-                }
+                if (keep_frames.count(result.frames)) result.kept.push_back(yuv_to_rgb(frame));
                 ++result.frames;
             } else {
                 if (first_sound && pts != AV_NOPTS_VALUE) result.sound_start = pts * av_q2d(stream->time_base);

@@ -16,8 +16,7 @@ struct ReadVideo {
     double duration = 0;                    // of the file, in seconds
     double video_start = 0, sound_start = 0;  // first time stamps, in seconds
     int64_t frames = 0;                     // video frames decoded
-    std::vector<int64_t> kept_numbers;      // which frames `kept` holds
-    std::vector<RgbImage> kept;
+    std::vector<RgbImage> kept;             // the frames asked for, in order
     int sound_rate = 0;
     std::vector<float> sound;               // interleaved stereo
 };
