@@ -164,16 +164,23 @@ TEST_F(MakeShow, BlurFitAndOwnLoopsFromAnyWave) {
     EXPECT_NEAR(double(wav.size() - 44) / 4, 44100, 50);  // one second
 }
 
+// The folder's pictures in the order they were taken, not that of their
+// names; what is not a picture is named and left out, hidden files unnamed.
 TEST_F(MakeShow, DateOrderFollowsWhenThePhotosWereTaken) {
     const std::string photos = folder("dated");
     const RgbImage small = scaleAndCrop(coffee, 256, 128);
-    writeExifJpeg(photos + "/a.jpg", small, 1, "2023:05:03 09:00:00");
-    writeExifJpeg(photos + "/b.jpg", small, 1, "2023:05:01 09:00:00");
-    writeExifJpeg(photos + "/c.jpg", small, 1, "2023:05:02 09:00:00");
+    writeExifJpeg(photos + "/IMG_2.jpg", small, 1, "2023:05:03 09:00:00");
+    writeExifJpeg(photos + "/IMG_10.jpg", small, 1, "2023:05:02 09:00:00");
+    writeExifJpeg(photos + "/IMG_100.JPG", small, 1, "2023:05:01 09:00:00");
+    writeFileBytes(photos + "/notes.txt", {'x'});
+    writeFileBytes(photos + "/.hidden.jpg", {'x'});
     const CommandResult result = make(folder("dated_show"), photos + " --music " + song + " --order date");
     ASSERT_EQ(result.status, 0) << result.out << result.err;
-    EXPECT_LT(result.out.find("b.jpg"), result.out.find("c.jpg"));
-    EXPECT_LT(result.out.find("c.jpg"), result.out.find("a.jpg"));
+    EXPECT_NE(result.out.find("pictures  3"), std::string::npos) << result.out;
+    EXPECT_LT(result.out.find("IMG_100.JPG"), result.out.find("IMG_10.jpg"));
+    EXPECT_LT(result.out.find("IMG_10.jpg"), result.out.find("IMG_2.jpg"));
+    EXPECT_NE(result.out.find("(not a picture, left out: " + photos + "/notes.txt)"), std::string::npos);
+    EXPECT_EQ(result.out.find("hidden"), std::string::npos);
     EXPECT_EQ(result.out.find("shorter than the show"), std::string::npos) << "the song is long enough";
 }
 
@@ -210,14 +217,17 @@ TEST_F(MakeShow, BadInputIsAClearErrorAndNoArchive) {
     cut.resize(cut.size() / 3);
     writeFileBytes(photos + "/b.jpg", cut);
     writeFileBytes(root + "/notes.mp3", bytesOf(std::string(5000, 'n')));
+    writeFileBytes(root + "/notes.jpg", bytesOf("hello"));
     writeFileBytes(root + "/greek.txt", bytesOf("Caf\xC3\xA9\n\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1\n"));
     const std::string all = root + "/photos --music " + song;
     const struct {
         std::string inputs;
         std::vector<const char*> messages;
     } cases[] = {
-        {photos + " --music " + song, {"b.jpg: "}},                    // an undecodable picture among good ones
+        {photos + " --music " + song, {"b.jpg: ", "truncated"}},  // a cut picture among good ones
+        {root + "/notes.jpg --music " + song, {"notes.jpg: not a JPEG, PNG, WebP or HEIC"}},
         {root + "/photos --music " + root + "/notes.mp3", {"notes.mp3: "}},
+        {root + "/photos --music " + root + "/missing.mp3", {"missing.mp3: "}},
         {all + " --font " + song, {"font"}},
         {root + "/nothing.jpg --music " + song, {"nothing.jpg"}},
         {all + " --captions " + root + "/greek.txt", {"greek.txt:2:1:", "U+0391"}},
@@ -236,70 +246,57 @@ TEST_F(MakeShow, BadInputIsAClearErrorAndNoArchive) {
     }
 }
 
+// Damage done to a loose copy of the show; returns the folder to check.
+using Damage = std::function<std::string(const std::string&)>;
+Damage writing(const std::string& name, const std::vector<uint8_t>& bytes) {
+    return [=](const std::string& loose) { return writeFileBytes(loose + "/" + name, bytes), loose; };
+}
+Damage removing(const std::string& name) {
+    return [=](const std::string& loose) { return fs::remove(loose + "/" + name), loose; };
+}
+Damage both(const Damage& first, const Damage& second) {
+    return [=](const std::string& loose) { return second(first(loose)); };
+}
+
 // velkit check on damaged copies of the show: each problem is found and named.
 TEST_F(MakeShow, CheckFindsWhatThePlayerCannotShow) {
     ASSERT_EQ(made.status, 0);
-    const auto write = [](const std::string& name, const std::string& text) {
-        return [=](const std::string& loose) {
-            writeFileBytes(loose + "/" + name, bytesOf(text));
-            return loose;
-        };
+    const Damage packing = [](const std::string& loose) {
+        fs::create_directories(loose + "/packed");
+        run_command("cd " + loose + " && " + velkit + " pack packed/gap.lcc data");
+        return loose + "/packed";
     };
+    std::vector<uint8_t> cut = member(show(), "data/images/0300.wmj");
+    cut.resize(cut.size() / 4);
+    writeImageFile(root + "/small.png", scaleAndCrop(coffee, 512, 256));
+    run_command(velkit + " encode " + root + "/small.png " + root + "/small.wmj");
+    std::string error;
+    ASSERT_TRUE(writeSong(root + "/mono.wav", "pcm_s16le", 1.0, 44100, 1, &error)) << error;
+    const std::vector<uint8_t> song48k = encode_ogg_vorbis(
+        2, 48000, 48000 * 21, [](int, size_t n) { return float(0.2 * std::sin(n * 0.05)); }, 0.3f, &error);
     const struct {
         const char* name;
-        std::function<std::string(const std::string&)> damage;  // returns the show to check
+        Damage damage;
         int status;
         std::vector<const char*> messages;
     } cases[] = {
-        {"gap", [](const std::string& loose) { fs::remove(loose + "/data/images/0200.wmj"); return loose; }, 1,
+        {"gap", removing("data/images/0200.wmj"), 1,
          {"data/images/0200.wmj is missing", "ends after 1 picture", "1 picture, show 8.5 s"}},
-        {"gap in an archive",
-         [](const std::string& loose) {
-             fs::remove(loose + "/data/images/0200.wmj");
-             fs::create_directories(loose + "/packed");
-             run_command("cd " + loose + " && " + velkit + " pack packed/gap.lcc data");
-             return loose + "/packed";
-         },
-         1, {"data/images/0200.wmj is missing"}},
-        {"truncated picture",
-         [](const std::string& loose) {
-             std::vector<uint8_t> bytes = readFileBytes(loose + "/data/images/0300.wmj");
-             bytes.resize(bytes.size() / 4);
-             writeFileBytes(loose + "/data/images/0300.wmj", bytes);
-             return loose;
-         },
-         1, {"data/images/0300.wmj: truncated picture", "3 pictures"}},
-        {"small picture",
-         [](const std::string& loose) {
-             writeImageFile(loose + "/small.png", scaleAndCrop(coffee, 512, 256));
-             run_command(velkit + " encode " + loose + "/small.png " + loose + "/data/images/0200.wmj");
-             return loose;
-         },
-         1, {"0200.wmj is 512x256, not 1024x512"}},
-        {"LF captions", write("data/text/velandora.txt", "one\ntwo\nthree\n"), 1,
+        {"gap in an archive", both(removing("data/images/0200.wmj"), packing), 1, {"data/images/0200.wmj is missing"}},
+        {"truncated picture", writing("data/images/0300.wmj", cut), 1,
+         {"data/images/0300.wmj: truncated picture", "3 pictures"}},
+        {"small picture", writing("data/images/0200.wmj", readFileBytes(root + "/small.wmj")), 1,
+         {"0200.wmj is 512x256, not 1024x512"}},
+        {"LF captions", writing("data/text/velandora.txt", bytesOf("one\ntwo\nthree\n")), 1,
          {"data/text/velandora.txt:1: 3 lines end with LF alone"}},
-        {"UTF-8 captions", write("data/text/velandora.txt", "Caf\xC3\xA9\r\n"), 1, {"look like UTF-8"}},
-        {"long caption", write("data/text/velandora.txt", std::string(70, 'x') + "\r\n"), 0,
+        {"UTF-8 captions", writing("data/text/velandora.txt", bytesOf("Caf\xC3\xA9\r\n")), 1, {"look like UTF-8"}},
+        {"long caption", writing("data/text/velandora.txt", bytesOf(std::string(70, 'x') + "\r\n")), 0,
          {"warning: data/text/velandora.txt:1: the caption has 70 characters"}},
-        {"48 kHz song",
-         [](const std::string& loose) {
-             std::string error;
-             writeFileBytes(loose + "/data/audio/velandora.ogg",
-                            encode_ogg_vorbis(
-                                2, 48000, 48000 * 21, [](int, size_t n) { return float(0.2 * std::sin(n * 0.05)); },
-                                0.3f, &error));
-             return loose;
-         },
-         1, {"data/audio/velandora.ogg is 48000 Hz with 2 channels"}},
-        {"no music", [](const std::string& loose) { fs::remove(loose + "/data/audio/velandora.ogg"); return loose; },
-         1, {"no music"}},
+        {"48 kHz song", writing("data/audio/velandora.ogg", song48k), 1,
+         {"data/audio/velandora.ogg is 48000 Hz with 2 channels"}},
+        {"no music", removing("data/audio/velandora.ogg"), 1, {"no music"}},
         {"mono loop, no font",
-         [](const std::string& loose) {
-             std::string error;
-             writeSong(loose + "/data/audio/loop_active.wav", "pcm_s16le", 1.0, 44100, 1, &error);
-             fs::remove(loose + "/data/fonts/batang.def");
-             return loose;
-         },
+         both(writing("data/audio/loop_active.wav", readFileBytes(root + "/mono.wav")), removing("data/fonts/batang.def")),
          1, {"loop_active.wav: the loop mixer refuses it", "no font"}},
     };
     for (const auto& c : cases) {

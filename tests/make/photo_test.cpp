@@ -119,53 +119,6 @@ TEST_F(Photos, LargeJpegIsDecodedAtReducedSize) {
               35.0);
 }
 
-TEST_F(Photos, DamagedAndForeignFilesAreClearErrors) {
-    writeExifJpeg(path("whole.jpg"), rocket, 0, "");
-    std::vector<uint8_t> jpeg = readFileBytes(path("whole.jpg"));
-    jpeg.resize(jpeg.size() / 2);
-    writeFileBytes(path("cut.jpg"), jpeg);
-    writeFileBytes(path("notes.jpg"), {'h', 'e', 'l', 'l', 'o'});
-    const struct {
-        const char *name, *message;
-    } cases[] = {{"cut.jpg", "truncated"},  // the header is whole: decoding fails
-                 {"notes.jpg", "not a JPEG, PNG, WebP or HEIC"},
-                 {"missing.jpg", ""}};
-    for (const auto& c : cases) {
-        try {
-            decodePhoto(probePhoto(path(c.name)), 1.0);
-            ADD_FAILURE() << c.name << " was read as a picture";
-        } catch (const std::runtime_error& error) {
-            const std::string what = error.what();
-            EXPECT_EQ(what.rfind(path(c.name) + ": ", 0), 0u) << what;
-            EXPECT_NE(what.find(c.message), std::string::npos) << what;
-        }
-    }
-}
-
-TEST_F(Photos, FolderListingAndDateOrder) {
-    const RgbImage small = scaleAndCrop(rocket, 128, 96);
-    // Names in one order, dates in the other.
-    writeExifJpeg(path("IMG_2.jpg"), small, 1, "2022:01:03 10:00:00");
-    writeExifJpeg(path("IMG_10.jpg"), small, 1, "2022:01:02 10:00:00");
-    writeExifJpeg(path("IMG_100.JPG"), small, 1, "2022:01:01 10:00:00");
-    writeFileBytes(path("notes.txt"), {'x'});
-    writeFileBytes(path(".hidden.jpg"), {'x'});
-    std::vector<std::string> skipped;
-    std::vector<PhotoInfo> photos;
-    for (const std::string& file : listPictureFiles({directory_}, &skipped)) photos.push_back(probePhoto(file));
-    EXPECT_EQ(skipped.size(), 1u);
-    const auto names = [&] {
-        std::string joined;
-        for (const PhotoInfo& photo : photos) joined += fs::path(photo.path).filename().string() + " ";
-        return joined;
-    };
-    EXPECT_EQ(names(), "IMG_2.jpg IMG_10.jpg IMG_100.JPG ");
-    sortPictures(photos, PictureOrder::date);
-    EXPECT_EQ(names(), "IMG_100.JPG IMG_10.jpg IMG_2.jpg ");
-    sortPictures(photos, PictureOrder::name);
-    EXPECT_EQ(names(), "IMG_2.jpg IMG_10.jpg IMG_100.JPG ");
-}
-
 TEST(PictureFit, CropFillsAndBlurShowsTheWholePicture) {
     const RgbImage coffee = testPhoto("coffee.png");
     if (coffee.rgb.empty()) GTEST_SKIP() << "test photographs not found";
