@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/shell.h"
+#include "app/show.h"
+#include "audio/stream_player.h"
 #include "kit/image/image_file.h"
 #include "tests/support/process.h"
 
@@ -90,13 +93,31 @@ TEST_F(DemoShow, FramesAtSeveralTimes) {
     EXPECT_EQ(status, 1);
 }
 
-TEST_F(DemoShow, PlaysToItsEndHeadless) {
-    const PlayerRun player = run_player(VELANDORA_PATH, show(), {}, 90.0);
-    EXPECT_EQ(player.exit_status, 0);
-    EXPECT_FALSE(player.showed_message_box());
-    // From start-up to exit; a fourth slot would add 6 s.
-    EXPECT_GE(player.seconds(), kShowSeconds / kDummyClockRate - 0.2);
-    EXPECT_LE(player.seconds(), kShowSeconds + kExitSeconds + 1.5);
+struct ShowOver {
+    int32_t status, music_bytes;  // the music position when the show ended
+};
+
+// The player in this process: instead of ending it, the show's end leaves the player's loop.
+TEST_F(DemoShow, EndsWithStatusZeroWhenTheFourthSlotBegins) {
+    const fs::path previous = fs::current_path();
+    fs::current_path(show());
+    set_show_end_hook([](int32_t status) { throw ShowOver{status, player_position()}; });
+    bool ended = false;
+    ShowOver over{-1, 0};
+    try {
+        win_main(system_platform());
+    } catch (const ShowOver& caught) {
+        ended = true;
+        over = caught;
+    }
+    set_show_end_hook(nullptr);
+    player_close();
+    fs::current_path(previous);
+    ASSERT_TRUE(ended) << "the player returned without ending the show";
+    EXPECT_EQ(over.status, 0);
+    // Not before the fourth slot, and within it: its own first frame ended the show.
+    EXPECT_GE(over.music_bytes / 176400.0, kShowSeconds);
+    EXPECT_LT(over.music_bytes / 176400.0, kShowSeconds + 6);
 }
 
 // Without a sound output the clock runs as the output's would; the line comes at music time 0.
