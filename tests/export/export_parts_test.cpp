@@ -1,22 +1,17 @@
 // The export's parts: its colour conversion (BT.709 limited range, chroma
-// averaged over each 2x2 block, rows read bottom up), its clock, and the
-// frames it draws only when their look changed.
+// averaged over each 2x2 block), its clock, and the frames it draws only
+// when their look changed.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <vector>
 
-extern "C" {
-#include <libavutil/frame.h>
-}
-
 #include "app/shell.h"
 #include "app/show.h"
 #include "kit/export/bgra_to_i420.h"
 #include "kit/export/export_clock.h"
 #include "kit/export/offline_player.h"
-#include "kit/export/video_file.h"
 
 namespace {
 
@@ -73,7 +68,9 @@ TEST(BgraToI420, NoisyPixelsWithinRoundingOfTheEquations) {
             for (int dx = 0; dx < s; ++dx) sum += bgra[(size_t(y + dy) * width + x + dx) * 4 + c];
         return sum / (s * s);
     };
-    auto luma = [&](int x, int y, int s) { return 0.2126 * mean(x, y, s, 2) + 0.7152 * mean(x, y, s, 1) + 0.0722 * mean(x, y, s, 0); };
+    auto luma = [&](int x, int y, int s) {
+        return 0.2126 * mean(x, y, s, 2) + 0.7152 * mean(x, y, s, 1) + 0.0722 * mean(x, y, s, 0);
+    };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             ASSERT_NEAR(out.y[size_t(y) * width + x], 16 + 219 * luma(x, y, 1) / 255, 0.51) << x << "," << y;
@@ -84,19 +81,6 @@ TEST(BgraToI420, NoisyPixelsWithinRoundingOfTheEquations) {
             ASSERT_NEAR(out.u[at], 128 + 224 * (mean(x, y, 2, 0) - l) / 1.8556 / 255, 0.51) << x << "," << y;
             ASSERT_NEAR(out.v[at], 128 + 224 * (mean(x, y, 2, 2) - l) / 1.5748 / 255, 0.51) << x << "," << y;
         }
-}
-
-// The frame buffer's first row is the picture's bottom: the video's first row must be the buffer's last.
-TEST(BgraToI420, FrameConverterTurnsTheFrameBufferUpright) {
-    const int width = 16, height = 8;
-    std::vector<uint8_t> bottom_up = filled(width, height, 0, 0, 0);
-    std::fill(bottom_up.begin() + size_t(height - 2) * width * 4, bottom_up.end(), 255);  // the last two rows: white
-    AVFrame* frame = FrameConverter(width, height).convert(bottom_up.data());
-    ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
-    for (int row = 0; row < height; ++row)
-        EXPECT_EQ(frame->data[0][row * frame->linesize[0] + 3], row < 2 ? 235 : 16) << row;
-    av_frame_free(&frame);
 }
 
 TEST(ExportClock, VideoFramesOnTheMusicClock) {
