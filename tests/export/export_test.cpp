@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vorbis/vorbisfile.h>
 
 #include <cmath>
 #include <filesystem>
@@ -13,6 +12,7 @@
 
 #include "app/show.h"
 #include "kit/image/image_file.h"
+#include "kit/make/song.h"
 #include "tests/export/video_reader.h"
 #include "tests/support/process.h"
 
@@ -67,19 +67,6 @@ RgbImage through_420(const RgbImage& image) {
     sws_freeContext(down);
     av_frame_free(&frame);
     return back;
-}
-
-// The show's music decoded straight from its Ogg Vorbis file, interleaved stereo.
-std::vector<float> decode_music(const std::string& path) {
-    OggVorbis_File file;
-    std::vector<float> music;
-    if (ov_fopen(path.c_str(), &file) != 0) return music;
-    float** pcm = nullptr;
-    int section = 0;
-    for (long got; (got = ov_read_float(&file, &pcm, 4096, &section)) > 0;)
-        for (long i = 0; i < got; ++i) music.insert(music.end(), {pcm[0][i], pcm[1][i]});
-    ov_clear(&file);
-    return music;
 }
 
 // The state of the loops at each sound sample, by the show's own rules: the
@@ -171,7 +158,8 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
         const std::string bytes = velkit_in(show, "cat data/audio/velandora.ogg").out;
         return std::vector<uint8_t>(bytes.begin(), bytes.end());
     }());
-    const std::vector<float> music = decode_music(scratch + "/music.ogg");
+    std::vector<float> music;
+    for (int16_t sample : decodeAudioFile(scratch + "/music.ogg").samples) music.push_back(sample / 32768.0f);
     const std::vector<float>& sound = video.sound;
     ASSERT_GT(music.size(), sound.size());
     const size_t first = 13230, last = 44100 * 2;  // 0.3 s .. 2 s

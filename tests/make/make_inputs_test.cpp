@@ -203,6 +203,7 @@ TEST_F(Photos, EveryFormatIsReadUpright) {
     }
     // WebP decodes straight to a reduced size.
     EXPECT_EQ(decodePhoto(probePhoto(path("rocket.webp")), 0.5).width, 320);
+    EXPECT_THROW(probePhoto(path("missing.jpg")), std::runtime_error);
 }
 
 TEST_F(Photos, LargeJpegIsDecodedAtReducedSize) {
