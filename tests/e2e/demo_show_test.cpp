@@ -63,9 +63,7 @@ protected:
 }  // namespace
 
 TEST_F(DemoShow, IsOneArchiveListingEveryFileWithFittingMethods) {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(VEL_E2E_DEMO_DIR)) files.push_back(entry.path().filename());
-    EXPECT_EQ(files, std::vector<std::string>{"velandora.lcc"});
+    EXPECT_EQ(file_names(VEL_E2E_DEMO_DIR), std::vector<std::string>{"velandora.lcc"});
     const CommandResult listing = run_command(velkit + " ls " + show() + "/velandora.lcc");
     ASSERT_EQ(listing.status, 0) << listing.err;
     for (const char* name : {"data/images/0100.wmj", "data/images/0300.wmj", "data/text/velandora.txt",

@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
 
 #include "app/show.h"
 #include "kit/image/image_file.h"
+#include "kit/image/picture_metrics.h"
 #include "kit/make/song.h"
 #include "tests/export/video_reader.h"
 #include "tests/support/process.h"
@@ -25,26 +27,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> files_in(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename());
-    return names;
-}
-
-double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    double sum = 0;
-    for (size_t i = 0; i < a.size(); ++i) sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-    return sum > 0 ? 10 * std::log10(255.0 * 255.0 * double(a.size()) / sum) : 99.0;
-}
-
-// BT.709 luma of every pixel, the plane a video codec keeps at full size.
-std::vector<uint8_t> luma(const RgbImage& image) {
-    std::vector<uint8_t> plane(image.rgb.size() / 3);
-    for (size_t i = 0; i < plane.size(); ++i) {
-        const uint8_t* p = &image.rgb[3 * i];
-        plane[i] = uint8_t(0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2] + 0.5);
+// BT.709 luma of every pixel (the plane a video codec keeps at full size), as a grey picture.
+RgbImage luma(const RgbImage& image) {
+    RgbImage grey(image.width, image.height);
+    for (size_t i = 0; i < image.rgb.size(); i += 3) {
+        const uint8_t* p = &image.rgb[i];
+        std::fill_n(&grey.rgb[i], 3, uint8_t(0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2] + 0.5));
     }
-    return plane;
+    return grey;
 }
 
 // The picture back from 4:2:0 (BT.709, limited range) through libswscale: what a lossless encoder would give.
@@ -123,7 +113,7 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
     fs::create_directory(directory);
     const CommandResult exported = velkit_in(show, "export " + file);
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_EQ(files_in(directory), std::vector<std::string>{"show.mp4"}) << "nothing left beside the file";
+    EXPECT_EQ(file_names(directory), std::vector<std::string>{"show.mp4"}) << "nothing left beside the file";
 
     // 2.5 s + 6 s x 3 pictures at 30 frames per second.
     const std::vector<int64_t> checked = {30, 165, 261, 360, 510, 612};
@@ -148,8 +138,8 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
         const double seconds = double(checked[i]) / 30;
         const RgbImage rendered = render(seconds);
         ASSERT_EQ(rendered.width, 1024) << seconds;
-        EXPECT_GT(psnr(luma(video.kept[i]), luma(rendered)), 35.0) << "at " << seconds << " s";
-        EXPECT_GT(psnr(video.kept[i].rgb, through_420(rendered).rgb), 35.0) << "at " << seconds << " s";
+        EXPECT_GT(rgbPsnr(luma(video.kept[i]), luma(rendered)), 35.0) << "at " << seconds << " s";
+        EXPECT_GT(rgbPsnr(video.kept[i], through_420(rendered)), 35.0) << "at " << seconds << " s";
     }
 
     // The music, in step with the pictures: before the first picture no loop
@@ -258,8 +248,8 @@ TEST_F(Export, FailuresLeaveNoFile) {
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.err.rfind("velkit: export: ", 0), 0u) << result.err;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
-        EXPECT_TRUE(files_in(empty).empty());
-        EXPECT_TRUE(files_in(out).empty());
+        EXPECT_TRUE(file_names(empty).empty());
+        EXPECT_TRUE(file_names(out).empty());
     }
 }
 
@@ -274,13 +264,13 @@ TEST_F(Export, AnInterruptedExportLeavesNoFile) {
         _exit(127);
     }
     // Once the export is writing (its temporary file is there), stop it.
-    for (int i = 0; i < 200 && files_in(directory).empty(); ++i) usleep(50000);
-    EXPECT_FALSE(files_in(directory).empty());
+    for (int i = 0; i < 200 && file_names(directory).empty(); ++i) usleep(50000);
+    EXPECT_FALSE(file_names(directory).empty());
     usleep(300000);
     kill(child, SIGINT);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_TRUE(files_in(directory).empty());
+    EXPECT_TRUE(file_names(directory).empty());
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,13 @@ std::string slurp(const std::string& path) {
 std::string make_temp_directory(const std::string& prefix) {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "_XXXXXX")).string();
     return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+std::vector<std::string> file_names(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 CommandResult run_command(const std::string& command) {

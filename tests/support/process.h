@@ -15,6 +15,8 @@ CommandResult run_command(const std::string& command);
 
 // A new directory under the system's temporary directory; empty on failure.
 std::string make_temp_directory(const std::string& prefix);
+// The names in `directory`, sorted.
+std::vector<std::string> file_names(const std::string& directory);
 
 struct PlayerRun {
     using Clock = std::chrono::steady_clock;
