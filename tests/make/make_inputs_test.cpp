@@ -10,11 +10,6 @@
 #include <filesystem>
 #include <functional>
 
-#ifndef OV_EXCLUDE_STATIC_CALLBACKS
-#define OV_EXCLUDE_STATIC_CALLBACKS
-#endif
-#include <vorbis/vorbisfile.h>
-
 #include "kit/image/image_file.h"
 #include "kit/image/picture_metrics.h"
 #include "kit/image/scale.h"
@@ -285,13 +280,11 @@ TEST_F(Songs, ShowMusicFadesOutOverTheLastThreeSecondsAndIsCut) {
     const std::vector<uint8_t> ogg = encodeShowMusic(song, show, 44100 * 3, 0.4f, &error);
     ASSERT_FALSE(ogg.empty()) << error;
     writeFileBytes(path("show.ogg"), ogg);
-    OggVorbis_File file;
-    ASSERT_EQ(ov_fopen(path("show.ogg").c_str(), &file), 0);
-    EXPECT_EQ(ov_info(&file, -1)->rate, 44100);
-    EXPECT_EQ(ov_info(&file, -1)->channels, 2);
-    EXPECT_EQ(ov_pcm_total(&file, -1), ogg_int64_t(show));
-    ov_clear(&file);
     const DecodedAudio back = decodeAudioFile(path("show.ogg"));
+    EXPECT_EQ(back.codec, "vorbis");
+    EXPECT_EQ(back.sourceRate, 44100);
+    EXPECT_EQ(back.sourceChannels, 2);
+    EXPECT_EQ(back.frames, show);
     const double before = rms(back.samples, 2 * 44100 * 3, 2 * 44100 * 4);         // 3..4 s: full level
     const double fading = rms(back.samples, 2 * 44100 * 6, 2 * 44100 * 6 + 8820);  // 6 s: a third in
     const double end = rms(back.samples, 2 * (show - 2205), 2 * show);              // the last 50 ms
