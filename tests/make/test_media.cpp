@@ -31,9 +31,7 @@ void putSample(AVFrame* frame, AVSampleFormat format, int channels, int i, int c
         case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(base)[index] = int16_t(std::lround(value * 32767)); break;
         case AV_SAMPLE_FMT_S32: reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0)); break;
         case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(base)[index] = float(value); break;
-        case AV_SAMPLE_FMT_DBL: reinterpret_cast<double*>(base)[index] = value; break;
-        case AV_SAMPLE_FMT_U8: base[index] = uint8_t(std::lround(value * 127 + 128)); break;
-        default: break;
+        default: break;  // not a format of the encoders used here
     }
 }
 
