@@ -5,16 +5,18 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "app/show.h"
 #include "kit/image/image_file.h"
+#include "kit/image/picture_metrics.h"
+#include "kit/make/song.h"
 #include "tests/export/video_reader.h"
+#include "tests/support/process.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -25,39 +27,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int run(const std::string& command) {
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::vector<std::string> files_in(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename());
-    return names;
-}
-
-double psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    double sum = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const double d = double(a[i]) - double(b[i]);
-        sum += d * d;
+// BT.709 luma of every pixel (the plane a video codec keeps at full size), as a grey picture.
+RgbImage luma(const RgbImage& image) {
+    RgbImage grey(image.width, image.height);
+    for (size_t i = 0; i < image.rgb.size(); i += 3) {
+        const uint8_t* p = &image.rgb[i];
+        std::fill_n(&grey.rgb[i], 3, uint8_t(0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2] + 0.5));
     }
-    const double mse = sum / double(a.size());
-    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0;
+    return grey;
 }
 
-// BT.709 luma of every pixel, the plane a video codec keeps at full size.
-std::vector<uint8_t> luma(const RgbImage& image) {
-    std::vector<uint8_t> plane(image.rgb.size() / 3);
-    for (size_t i = 0; i < plane.size(); ++i) {
-        const uint8_t* p = &image.rgb[3 * i];
-        plane[i] = uint8_t(0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2] + 0.5);
-    }
-    return plane;
-}
-
-// The picture as it comes back from 4:2:0 (BT.709, limited range) without
-// any encoding: what an encoder that lost nothing would give.
+// The picture back from 4:2:0 (BT.709, limited range) through libswscale: what a lossless encoder would give.
 RgbImage through_420(const RgbImage& image) {
     AVFrame* frame = av_frame_alloc();
     frame->format = AV_PIX_FMT_YUV420P;
@@ -69,7 +49,7 @@ RgbImage through_420(const RgbImage& image) {
                                       AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
     sws_setColorspaceDetails(down, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
     const uint8_t* in[1] = {image.rgb.data()};
-    int stride[1] = {image.width * 3};
+    const int stride[1] = {image.width * 3};
     sws_scale(down, in, stride, 0, image.height, frame->data, frame->linesize);
     frame->colorspace = AVCOL_SPC_BT709;
     frame->color_range = AVCOL_RANGE_MPEG;
@@ -79,69 +59,8 @@ RgbImage through_420(const RgbImage& image) {
     return back;
 }
 
-// The show's music decoded straight from its Ogg Vorbis file.
-std::vector<float> decode_music(const std::string& path) {
-    OggVorbis_File file;
-    std::vector<float> music;
-    if (ov_fopen(path.c_str(), &file) != 0) return music;
-    for (;;) {
-        float** pcm = nullptr;
-        int section = 0;
-        const long got = ov_read_float(&file, &pcm, 4096, &section);
-        if (got <= 0) break;
-        for (long i = 0; i < got; ++i) {
-            music.push_back(pcm[0][i]);
-            music.push_back(pcm[1][i]);
-        }
-    }
-    ov_clear(&file);
-    return music;
-}
-
-// One demo show (three pictures, 20.5 s) for every test, made by the test
-// fixture or here; everything else goes into a scratch directory.
-class Export : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        show = VEL_EXPORT_DEMO_DIR;
-        char pattern[] = "/tmp/vel_export_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        scratch = pattern;
-        made = fs::exists(show + "/velandora.lcc") ||
-               run(std::string(VELKIT_PATH) + " demo " + show + " --pictures 3 > /dev/null") == 0;
-    }
-    static void TearDownTestSuite() { fs::remove_all(scratch); }
-
-    static int velkit_in(const std::string& directory, const std::string& arguments) {
-        return run("cd " + directory + " && " + VELKIT_PATH + " " + arguments + " > " + scratch + "/out.txt 2> " +
-                   scratch + "/err.txt");
-    }
-    static std::string error_text() {
-        std::vector<uint8_t> bytes = readFileBytes(scratch + "/err.txt");
-        return std::string(bytes.begin(), bytes.end());
-    }
-    // Writes what velkit prints for `arguments` (in the show) into `file`.
-    static int velkit_output(const std::string& arguments, const std::string& file) {
-        return run("cd " + show + " && " + VELKIT_PATH + " " + arguments + " > " + file + " 2> " + scratch +
-                   "/err.txt");
-    }
-    static RgbImage render(double seconds) {
-        const std::string png = scratch + "/frame.png";
-        fs::remove(png);
-        if (velkit_in(show, "render --time " + std::to_string(seconds) + " " + png) != 0) return RgbImage();
-        return readImageFile(png);
-    }
-
-    static std::string show, scratch;
-    static bool made;
-};
-
-std::string Export::show, Export::scratch;
-bool Export::made = false;
-
-// The state of the loops at each sound sample, from the show's own rules:
-// the captions typed frame by frame, heard one ring (4096 samples) later.
+// The state of the loops at each sound sample, by the show's own rules: the
+// captions typed frame by frame, heard one ring (4096 samples) later.
 enum class Cue { silent, idle, typing };
 
 std::vector<Cue> loop_cues(const std::vector<std::string>& captions, size_t samples, int fps) {
@@ -152,29 +71,54 @@ std::vector<Cue> loop_cues(const std::vector<std::string>& captions, size_t samp
         if (ms < 0) continue;
         const size_t slot = size_t(ms / kSlotMilliseconds);
         const int32_t typed = typed_characters(fade_alpha(ms));
-        std::u16string shown;
         const std::string caption = slot < captions.size() ? captions[slot] : std::string();
+        std::u16string shown;
         for (size_t i = 0; i < caption.size() && int32_t(i) < typed; ++i) shown += char16_t(uint8_t(caption[i]));
         cues[n] = caption_is_typing(shown.c_str(), typed) ? Cue::typing : Cue::idle;
     }
     return cues;
 }
 
+// One demo show (three pictures, 20.5 s) for every test, made by the ctest fixture or here.
+class Export : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        scratch = make_temp_directory("vel_export");
+        made = fs::exists(show + "/velandora.lcc") ||
+               run_command(std::string(VELKIT_PATH) + " demo " + show + " --pictures 3").status == 0;
+    }
+    static void TearDownTestSuite() { fs::remove_all(scratch); }
+    void SetUp() override { ASSERT_TRUE(made); }
+
+    static CommandResult velkit_in(const std::string& directory, const std::string& arguments) {
+        return run_command("cd " + directory + " && " + VELKIT_PATH + " " + arguments);
+    }
+    static RgbImage render(double seconds) {
+        const std::string png = scratch + "/frame.png";
+        fs::remove(png);
+        if (velkit_in(show, "render --time " + std::to_string(seconds) + " " + png).status != 0) return RgbImage();
+        return readImageFile(png);
+    }
+
+    static inline const std::string show = VEL_EXPORT_DEMO_DIR;
+    static inline std::string scratch;
+    static inline bool made = false;
+};
+
 }  // namespace
 
 TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
-    ASSERT_TRUE(made);
-    const std::string directory = scratch + "/defaults";
+    const std::string directory = scratch + "/defaults", file = directory + "/show.mp4";
     fs::create_directory(directory);
-    const std::string file = directory + "/show.mp4";
-    ASSERT_EQ(velkit_in(show, "export " + file), 0) << error_text();
-    // Nothing left beside the file.
-    EXPECT_EQ(files_in(directory), std::vector<std::string>{"show.mp4"});
+    const CommandResult exported = velkit_in(show, "export " + file);
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(file_names(directory), std::vector<std::string>{"show.mp4"}) << "nothing left beside the file";
 
-    // 2.5 s + 6 s x 3 pictures at 30 frames per second; sampled frames kept.
+    // 2.5 s + 6 s x 3 pictures at 30 frames per second.
     const std::vector<int64_t> checked = {30, 165, 261, 360, 510, 612};
     const ReadVideo video = read_video(file, {checked.begin(), checked.end()});
-    EXPECT_EQ(video.container.find("mp4") != std::string::npos, true) << video.container;
+    EXPECT_NE(video.container.find("mp4"), std::string::npos) << video.container;
     EXPECT_EQ(video.video_codec, "h264");
     EXPECT_EQ(video.sound_codec, "aac");
     EXPECT_EQ(video.width, 1024);
@@ -187,28 +131,27 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
     ASSERT_EQ(video.sound_rate, 44100);
     EXPECT_NEAR(double(video.sound.size() / 2) / 44100, 20.5, 1.0 / 30);
 
-    // The frames are velkit render's at the same music times.
+    // The frames are velkit render's at the same music times: luma as rendered, colour as after
+    // the 4:2:0 sampling of every widely playable H.264 file (fine saturated detail loses 10 dB to it).
     ASSERT_EQ(video.kept.size(), checked.size());
     for (size_t i = 0; i < checked.size(); ++i) {
         const double seconds = double(checked[i]) / 30;
         const RgbImage rendered = render(seconds);
         ASSERT_EQ(rendered.width, 1024) << seconds;
-        // Luma as rendered; colour as it is after the 4:2:0 sampling that every
-        // widely playable H.264 file has (fine, saturated detail such as the
-        // fractal's loses more than 10 dB to it before any encoding).
-        const double luma_psnr = psnr(luma(video.kept[i]), luma(rendered));
-        const double colour_psnr = psnr(video.kept[i].rgb, through_420(rendered).rgb);
-        EXPECT_GT(luma_psnr, 35.0) << "at " << seconds << " s";
-        EXPECT_GT(colour_psnr, 35.0) << "at " << seconds << " s";
-        std::printf("at %.1f s: luma %.1f dB, colour %.1f dB\n", seconds, luma_psnr, colour_psnr);
+        EXPECT_GT(rgbPsnr(luma(video.kept[i]), luma(rendered)), 35.0) << "at " << seconds << " s";
+        EXPECT_GT(rgbPsnr(video.kept[i], through_420(rendered)), 35.0) << "at " << seconds << " s";
     }
 
     // The music, in step with the pictures: before the first picture no loop
     // plays, so the sound is the track itself; its best alignment is at 0.
-    ASSERT_EQ(velkit_output("cat data/audio/velandora.ogg", scratch + "/music.ogg"), 0);
-    std::vector<float> music = decode_music(scratch + "/music.ogg");
-    ASSERT_GT(music.size(), video.sound.size());
+    writeFileBytes(scratch + "/music.ogg", [] {
+        const std::string bytes = velkit_in(show, "cat data/audio/velandora.ogg").out;
+        return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    }());
+    std::vector<float> music;
+    for (int16_t sample : decodeAudioFile(scratch + "/music.ogg").samples) music.push_back(sample / 32768.0f);
     const std::vector<float>& sound = video.sound;
+    ASSERT_GT(music.size(), sound.size());
     const size_t first = 13230, last = 44100 * 2;  // 0.3 s .. 2 s
     int best_lag = 0;
     double best = -1;
@@ -225,56 +168,43 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
     }
     EXPECT_GT(10 * std::log10(signal / noise), 20.0);
 
-    // What is left when the music is taken away is the loops: nothing before
-    // the first slot, the quiet ambience while no character is typed, the
-    // bright typing clicks while one is. Blocks near a change of cue are left out.
-    ASSERT_EQ(velkit_output("cat data/text/velandora.txt", scratch + "/captions.txt"), 0);
-    std::vector<uint8_t> text = readFileBytes(scratch + "/captions.txt");
+    // Without the music, the loops are left: nothing before the first slot, the quiet ambience
+    // while no character is typed, the bright typing clicks while one is. Blocks near a change are left out.
     std::vector<std::string> captions(1);
-    for (uint8_t c : text) {
+    for (char c : velkit_in(show, "cat data/text/velandora.txt").out) {
         if (c == '\n') captions.emplace_back();
-        else if (c != '\r') captions.back() += char(c);
+        else if (c != '\r') captions.back() += c;
     }
-    const size_t samples = sound.size() / 2;
+    const size_t samples = sound.size() / 2, block = 1024, margin = 2048;
     const std::vector<Cue> cues = loop_cues(captions, samples, 30);
-    struct Sum {
-        double energy = 0, slope = 0;
-        size_t count = 0;
-    } sums[3];
-    const size_t block = 1024, margin = 2048;
+    double energy[3] = {}, slope[3] = {};
+    size_t count[3] = {};
     for (size_t start = margin; start + block + margin < samples; start += block) {
         const Cue cue = cues[start - margin];
         bool steady = true;
         for (size_t n = start - margin; n < start + block + margin && steady; ++n) steady = cues[n] == cue;
         if (!steady) continue;
-        Sum& sum = sums[int(cue)];
         for (size_t n = start; n < start + block; ++n)
             for (int c = 0; c < 2; ++c) {
                 const double r = sound[2 * n + c] - music[2 * n + c];
                 const double before = sound[2 * (n - 1) + c] - music[2 * (n - 1) + c];
-                sum.energy += r * r;
-                sum.slope += (r - before) * (r - before);
+                energy[int(cue)] += r * r;
+                slope[int(cue)] += (r - before) * (r - before);
             }
-        sum.count += block;
+        count[int(cue)] += block;
     }
-    const Sum &silent = sums[0], &idle = sums[1], &typing = sums[2];
-    ASSERT_GT(silent.count, 44100u);
-    ASSERT_GT(idle.count, 44100u);
-    ASSERT_GT(typing.count, 44100u);
-    const double silent_level = silent.energy / silent.count, idle_level = idle.energy / idle.count,
-                 typing_level = typing.energy / typing.count;
-    EXPECT_GT(idle_level, 20 * silent_level);
-    EXPECT_GT(typing_level, 20 * silent_level);
+    for (size_t n : count) ASSERT_GT(n, 44100u);
+    const double silent = energy[0] / count[0], idle = energy[1] / count[1], typing = energy[2] / count[2];
+    EXPECT_GT(idle, 20 * silent);
+    EXPECT_GT(typing, 20 * silent);
     // Brightness: the typing clicks sit near 2 kHz, the ambience below 500 Hz.
-    EXPECT_GT(typing.slope / typing.energy, 4 * (idle.slope / idle.energy));
-    std::printf("levels: silent %.3g idle %.3g typing %.3g; brightness idle %.3g typing %.3g\n", silent_level,
-                idle_level, typing_level, idle.slope / idle.energy, typing.slope / typing.energy);
+    EXPECT_GT(slope[2] / energy[2], 4 * (slope[1] / energy[1]));
 }
 
 TEST_F(Export, WebmAtAnotherSizeFollowsThePlayersSizeRules) {
-    ASSERT_TRUE(made);
     const std::string file = scratch + "/wide.webm";
-    ASSERT_EQ(velkit_in(show, "export " + file + " --fps 10 --size 640x360 --crf 30"), 0) << error_text();
+    const CommandResult exported = velkit_in(show, "export " + file + " --fps 10 --size 640x360 --crf 30");
+    ASSERT_EQ(exported.status, 0) << exported.err;
     const ReadVideo video = read_video(file, {90});
     EXPECT_NE(video.container.find("webm"), std::string::npos) << video.container;
     EXPECT_EQ(video.video_codec, "vp9");
@@ -298,11 +228,10 @@ TEST_F(Export, WebmAtAnotherSizeFollowsThePlayersSizeRules) {
 }
 
 TEST_F(Export, FailuresLeaveNoFile) {
-    ASSERT_TRUE(made);
     const std::string empty = scratch + "/empty", out = scratch + "/failures";
     fs::create_directory(empty);
     fs::create_directory(out);
-    struct Case {
+    const struct {
         std::string directory, arguments, message;
     } cases[] = {
         {show, "export " + out + "/show.avi", "unknown kind of video file"},
@@ -313,36 +242,35 @@ TEST_F(Export, FailuresLeaveNoFile) {
         {show, "export " + out + "/show.mp4 --crf 99", "--crf"},
         {show, "export " + out + "/no/such/directory/show.mp4", "cannot write"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(velkit_in(c.directory, c.arguments), 1) << c.arguments;
-        const std::string error = error_text();
-        EXPECT_EQ(error.rfind("velkit: export: ", 0), 0u) << error;
-        EXPECT_NE(error.find(c.message), std::string::npos) << error;
-        EXPECT_TRUE(files_in(empty).empty()) << c.arguments;
-        EXPECT_TRUE(files_in(out).empty()) << c.arguments;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult result = velkit_in(c.directory, c.arguments);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err.rfind("velkit: export: ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_TRUE(file_names(empty).empty());
+        EXPECT_TRUE(file_names(out).empty());
     }
 }
 
 TEST_F(Export, AnInterruptedExportLeavesNoFile) {
-    ASSERT_TRUE(made);
-    const std::string directory = scratch + "/interrupted";
+    const std::string directory = scratch + "/interrupted", out = directory + "/show.mp4";
     fs::create_directory(directory);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         if (chdir(show.c_str()) != 0) _exit(127);
-        const std::string out = directory + "/show.mp4";
         execl(VELKIT_PATH, VELKIT_PATH, "export", out.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    // Wait until the export is writing (its temporary file is there), then stop it.
-    for (int i = 0; i < 200 && files_in(directory).empty(); ++i) usleep(50000);
-    EXPECT_FALSE(files_in(directory).empty());
+    // Once the export is writing (its temporary file is there), stop it.
+    for (int i = 0; i < 200 && file_names(directory).empty(); ++i) usleep(50000);
+    EXPECT_FALSE(file_names(directory).empty());
     usleep(300000);
     kill(child, SIGINT);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_TRUE(files_in(directory).empty());
+    EXPECT_TRUE(file_names(directory).empty());
 }

@@ -7,17 +7,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <cstring>
 #include <stdexcept>
 
 namespace {
 
 void check(int code, const char* what) {
-    if (code < 0) {
-        char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-        av_strerror(code, text, sizeof text);
-        throw std::runtime_error(std::string(what) + ": " + text);
-    }
+    if (code >= 0) return;
+    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(code, text, sizeof text);
+    throw std::runtime_error(std::string(what) + ": " + text);
 }
 
 AVCodecContext* open_decoder(AVStream* stream) {
@@ -33,14 +31,13 @@ AVCodecContext* open_decoder(AVStream* stream) {
 
 RgbImage yuv_to_rgb(const AVFrame* frame) {
     SwsContext* sws = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                                     frame->height, AV_PIX_FMT_RGB24, SWS_BILINEAR | SWS_ACCURATE_RND |
-                                     SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
-    const int space = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-    const int* table = sws_getCoefficients(space);
+                                     frame->height, AV_PIX_FMT_RGB24,
+                                     SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+    const int* table = sws_getCoefficients(frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
     sws_setColorspaceDetails(sws, table, frame->color_range == AVCOL_RANGE_JPEG, table, 1, 0, 1 << 16, 1 << 16);
     RgbImage image(frame->width, frame->height);
     uint8_t* out[1] = {image.rgb.data()};
-    int stride[1] = {frame->width * 3};
+    const int stride[1] = {frame->width * 3};
     sws_scale(sws, frame->data, frame->linesize, 0, frame->height, out, stride);
     sws_freeContext(sws);
     return image;
@@ -73,24 +70,20 @@ ReadVideo read_video(const std::string& path, const std::set<int64_t>& keep_fram
                               sound->sample_fmt, sound->sample_rate, 0, nullptr),
           "resampler");
     check(swr_init(swr), "resampler");
-
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     bool first_video = true, first_sound = true;
     auto drain = [&](AVCodecContext* codec, AVStream* stream) {
         while (avcodec_receive_frame(codec, frame) == 0) {
             const int64_t pts = frame->best_effort_timestamp;
+            bool& first = codec == video ? first_video : first_sound;
+            if (first && pts != AV_NOPTS_VALUE)
+                (codec == video ? result.video_start : result.sound_start) = pts * av_q2d(stream->time_base);
+            first = false;
             if (codec == video) {
-                if (first_video && pts != AV_NOPTS_VALUE) result.video_start = pts * av_q2d(stream->time_base);
-                first_video = false;
-                if (keep_frames.count(result.frames)) {
-                    result.kept_numbers.push_back(result.frames);
-                    result.kept.push_back(yuv_to_rgb(frame));
-                }
+                if (keep_frames.count(result.frames)) result.kept.push_back(yuv_to_rgb(frame));
                 ++result.frames;
             } else {
-                if (first_sound && pts != AV_NOPTS_VALUE) result.sound_start = pts * av_q2d(stream->time_base);
-                first_sound = false;
                 std::vector<float> block(size_t(frame->nb_samples) * 2 + 64);
                 uint8_t* out[1] = {reinterpret_cast<uint8_t*>(block.data())};
                 const int made = swr_convert(swr, out, frame->nb_samples + 32,
@@ -102,12 +95,10 @@ ReadVideo read_video(const std::string& path, const std::set<int64_t>& keep_fram
         }
     };
     while (av_read_frame(format, packet) >= 0) {
-        if (packet->stream_index == video_index) {
-            check(avcodec_send_packet(video, packet), "video decoding");
-            drain(video, video_stream);
-        } else if (packet->stream_index == sound_index) {
-            check(avcodec_send_packet(sound, packet), "sound decoding");
-            drain(sound, sound_stream);
+        if (packet->stream_index == video_index || packet->stream_index == sound_index) {
+            const bool is_video = packet->stream_index == video_index;
+            check(avcodec_send_packet(is_video ? video : sound, packet), is_video ? "video decoding" : "sound decoding");
+            drain(is_video ? video : sound, is_video ? video_stream : sound_stream);
         }
         av_packet_unref(packet);
     }
@@ -115,7 +106,6 @@ ReadVideo read_video(const std::string& path, const std::set<int64_t>& keep_fram
     drain(video, video_stream);
     avcodec_send_packet(sound, nullptr);
     drain(sound, sound_stream);
-
     av_frame_free(&frame);
     av_packet_free(&packet);
     swr_free(&swr);

@@ -5,10 +5,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 }
-#include <csetjmp>
-#include <cstdio>
-#include <jpeglib.h>
-#include <libexif/exif-data.h>
 #include <libheif/heif.h>
 #include <webp/encode.h>
 
@@ -35,9 +31,7 @@ void putSample(AVFrame* frame, AVSampleFormat format, int channels, int i, int c
         case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(base)[index] = int16_t(std::lround(value * 32767)); break;
         case AV_SAMPLE_FMT_S32: reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0)); break;
         case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(base)[index] = float(value); break;
-        case AV_SAMPLE_FMT_DBL: reinterpret_cast<double*>(base)[index] = value; break;
-        case AV_SAMPLE_FMT_U8: base[index] = uint8_t(std::lround(value * 127 + 128)); break;
-        default: break;
+        default: break;  // not a format of the encoders used here
     }
 }
 
@@ -114,55 +108,28 @@ bool writeSong(const std::string& path, const std::string& encoderName, double s
 }
 
 void writeExifJpeg(const std::string& path, const RgbImage& stored, int orientation, const std::string& taken) {
-    ExifData* exif = exif_data_new();
-    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
-    exif_data_set_data_type(exif, EXIF_DATA_TYPE_COMPRESSED);
-    if (orientation) {
-        ExifEntry* entry = exif_entry_new();
-        exif_content_add_entry(exif->ifd[EXIF_IFD_0], entry);
-        exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
-        exif_set_short(entry->data, EXIF_BYTE_ORDER_INTEL, ExifShort(orientation));
-        exif_entry_unref(entry);
-    }
+    // Little-endian TIFF: IFD0 with the orientation and a pointer to the Exif IFD that holds the date.
+    std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](uint32_t v) { tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) { u16(tag), u16(type), u32(count), u32(value); };
+    const uint32_t entries = (orientation ? 1 : 0) + (taken.empty() ? 0 : 1), exifIfd = 8 + 2 + 12 * entries + 4;
+    u16(entries);
+    if (orientation) entry(0x0112, 3, 1, uint32_t(orientation));
+    if (!taken.empty()) entry(0x8769, 4, 1, exifIfd);
+    u32(0);
     if (!taken.empty()) {
-        ExifEntry* entry = exif_entry_new();
-        exif_content_add_entry(exif->ifd[EXIF_IFD_EXIF], entry);
-        exif_entry_initialize(entry, EXIF_TAG_DATE_TIME_ORIGINAL);
-        if (entry->data && entry->size >= 20) {
-            std::memset(entry->data, 0, entry->size);
-            std::memcpy(entry->data, taken.c_str(), std::min<size_t>(taken.size(), 19));
-        }
-        exif_entry_unref(entry);
+        u16(1), entry(0x9003, 2, 20, exifIfd + 2 + 12 + 4), u32(0);
+        std::string date = taken;
+        date.resize(20, '\0');
+        tiff.insert(tiff.end(), date.begin(), date.end());
     }
-    unsigned char* app1 = nullptr;
-    unsigned int app1Size = 0;
-    exif_data_save_data(exif, &app1, &app1Size);
-    exif_data_unref(exif);
-
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) throw std::runtime_error("cannot write " + path);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(stored.width);
-    info.image_height = JDIMENSION(stored.height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 92, TRUE);
-    info.write_JFIF_header = FALSE;
-    jpeg_start_compress(&info, TRUE);
-    if (app1) jpeg_write_marker(&info, JPEG_APP0 + 1, app1, app1Size);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(stored.pixel(0, int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
-    std::free(app1);
+    const size_t length = 2 + 6 + tiff.size();
+    std::vector<uint8_t> app1 = {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0};
+    app1.insert(app1.end(), tiff.begin(), tiff.end());
+    std::vector<uint8_t> jpeg = encodeJpeg(stored, 92);
+    jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());  // first after the start of image, as cameras write
+    writeFileBytes(path, jpeg);
 }
 
 bool writeWebp(const std::string& path, const RgbImage& image) {

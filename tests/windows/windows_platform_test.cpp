@@ -3,8 +3,8 @@
 // module, and the working directory's archives are found by FindFirstFileA.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -15,42 +15,27 @@
 #include "lib/stream.h"
 #include "platform/files.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
+// A fresh working directory for each test.
 class WindowsFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        path_ = std::string(base) + "velandora_test_" + std::to_string(GetCurrentProcessId()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(path_.c_str(), nullptr);
-        GetCurrentDirectoryA(MAX_PATH, base);
-        previous_ = base;
-        ASSERT_TRUE(SetCurrentDirectoryA(path_.c_str()));
+        path_ = fs::temp_directory_path() / ("velandora_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(path_);
+        previous_ = fs::current_path();
+        fs::current_path(path_);
     }
     void TearDown() override {
-        SetCurrentDirectoryA(previous_.c_str());
-        std::string pattern = path_ + "\\*";
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = path_ + "\\" + found.cFileName;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveDirectoryA(name.c_str());
-                else
-                    DeleteFileA(name.c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(path_.c_str());
+        fs::current_path(previous_);
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
     }
-    static void write(const std::string& name, const std::string& bytes) {
-        std::ofstream out(name, std::ios::binary);
-        out << bytes;
-    }
-    std::string path_, previous_;
+    static void write(const std::string& name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
+    fs::path path_, previous_;
 };
 
 TEST_F(WindowsFiles, ReadersShareButWritersAreKeptOut) {
@@ -72,25 +57,27 @@ TEST_F(WindowsFiles, DispositionsCreateTruncateAndRefuse) {
     EXPECT_EQ(stream.open("missing.txt", 0), 0) << "open existing fails for a missing file";
     ASSERT_EQ(stream.open("made.txt", 2 | 4), 1);
     EXPECT_EQ(stream.write("abcdef", 6), 6);
-    EXPECT_EQ(stream.size(), 6);
     stream.close();
-    ASSERT_EQ(stream.open("made.txt", 2 | 8), 1) << "open or create keeps the content";
-    EXPECT_EQ(stream.size(), 6);
-    stream.close();
-    ASSERT_EQ(stream.open("made.txt", 1 | 4), 1) << "create always truncates";
-    EXPECT_EQ(stream.size(), 0);
-    stream.close();
+    // Open or create keeps the content; create always truncates.
+    const struct {
+        int mode;
+        int32_t size;
+    } reopened[] = {{2 | 8, 6}, {1 | 4, 0}};
+    for (const auto& r : reopened) {
+        ASSERT_EQ(stream.open("made.txt", r.mode), 1) << r.mode;
+        EXPECT_EQ(stream.size(), r.size) << r.mode;
+        stream.close();
+    }
     EXPECT_EQ(stream.open("made.txt", 12), 0) << "disposition 12 is invalid";
 }
 
 TEST_F(WindowsFiles, MappedFileKeepsEveryOtherOpenerOutUntilClosed) {
     write("mapped.bin", "mapped content");
-    MappedFileStream mapped;
+    MappedFileStream mapped, second;
     ASSERT_EQ(mapped.openMapped("mapped.bin"), 1);
     EXPECT_EQ(mapped.size(), 14);
     FileStream other;
     EXPECT_EQ(other.open("mapped.bin", 0), 0) << "a mapped file is not shared, not even for reading";
-    MappedFileStream second;
     EXPECT_EQ(second.openMapped("mapped.bin"), 0);
     char bytes[6] = {};
     EXPECT_EQ(mapped.read(bytes, 6), 6);
@@ -98,15 +85,11 @@ TEST_F(WindowsFiles, MappedFileKeepsEveryOtherOpenerOutUntilClosed) {
     EXPECT_EQ(mapped.write("x", 1), 0) << "a mapped view is read-only";
     mapped.close();
     EXPECT_EQ(other.open("mapped.bin", 0), 1);
-}
-
-TEST_F(WindowsFiles, EmptyFileMapsToAnEmptyStream) {
+    // An empty file maps to an empty stream.
     write("empty.bin", "");
-    MappedFileStream mapped;
-    EXPECT_EQ(mapped.openMapped("empty.bin"), 1);
-    EXPECT_EQ(mapped.size(), 0);
-    char byte;
-    EXPECT_EQ(mapped.read(&byte, 1), 0);
+    EXPECT_EQ(second.openMapped("empty.bin"), 1);
+    EXPECT_EQ(second.size(), 0);
+    EXPECT_EQ(second.read(bytes, 1), 0);
 }
 
 TEST_F(WindowsFiles, NamesIgnoreCaseAndEitherSeparator) {
@@ -121,17 +104,9 @@ TEST_F(WindowsFiles, NamesIgnoreCaseAndEitherSeparator) {
 }
 
 TEST_F(WindowsFiles, ArchivesAreTheLccFilesOfTheWorkingDirectory) {
-    write("b.lcc", "x");
-    write("A.LCC", "x");
-    write("c.Lcc", "x");
-    write("d.lccx", "x");
-    write("e.lc", "x");
+    for (const char* name : {"b.lcc", "A.LCC", "c.Lcc", "d.lccx", "e.lc"}) write(name, "x");
     CreateDirectoryA("f.lcc", nullptr);
-    std::vector<std::string> names = platformListArchives();
-    ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(names[0], "A.LCC");
-    EXPECT_EQ(names[1], "b.lcc");
-    EXPECT_EQ(names[2], "c.Lcc");
+    EXPECT_EQ(platformListArchives(), (std::vector<std::string>{"A.LCC", "b.lcc", "c.Lcc"}));
 }
 
 TEST(WindowsResources, ModuleResourcesOpenReadOnly) {
@@ -143,7 +118,6 @@ TEST(WindowsResources, ModuleResourcesOpenReadOnly) {
     EXPECT_EQ(std::string(bytes, 17), "resource twelve\r\n");
     EXPECT_EQ(text->write("x", 1), 0) << "resources are read-only";
     delete text;
-
     MemoryStream binary;
     ASSERT_EQ(binary.openResource(4000), 1);
     EXPECT_EQ(binary.size(), 70000);

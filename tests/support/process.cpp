@@ -1,12 +1,51 @@
-#include "player_process.h"
+#include "tests/support/process.h"
 
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+std::string make_temp_directory(const std::string& prefix) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "_XXXXXX")).string();
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+std::vector<std::string> file_names(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+CommandResult run_command(const std::string& command) {
+    CommandResult result;
+    const std::string directory = make_temp_directory("vel_command");
+    if (directory.empty()) return result;
+    const std::string out = directory + "/out", err = directory + "/err";
+    const int status = std::system(("(" + command + ") >'" + out + "' 2>'" + err + "'").c_str());
+    if (status != -1 && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.out = slurp(out);
+    result.err = slurp(err);
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+    return result;
+}
 
 double PlayerRun::seconds_after(const std::string& text) const {
     for (const auto& line : stderr_lines)
@@ -14,8 +53,6 @@ double PlayerRun::seconds_after(const std::string& text) const {
             return std::chrono::duration<double>(ended - line.first).count();
     return -1.0;
 }
-
-bool PlayerRun::printed(const std::string& text) const { return seconds_after(text) >= 0.0; }
 
 PlayerRun run_player(const std::string& program, const std::string& directory,
                      const std::vector<std::string>& environment, double timeout_seconds) {
@@ -52,7 +89,7 @@ PlayerRun run_player(const std::string& program, const std::string& directory,
             run.stderr_lines.emplace_back(now, pending.substr(0, end));
     }
     close(pipe_ends[0]);
-    // The pipe closes when the player ends; past the deadline it is ended.
+    // Past the deadline the player is killed.
     int status = 0;
     if (child > 0) {
         if (PlayerRun::Clock::now() >= deadline) kill(child, SIGKILL);
@@ -60,6 +97,6 @@ PlayerRun run_player(const std::string& program, const std::string& directory,
     }
     run.ended = PlayerRun::Clock::now();
     if (!pending.empty()) run.stderr_lines.emplace_back(run.ended, pending);
-    if (status != -1 && WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+    if (child > 0 && WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
     return run;
 }

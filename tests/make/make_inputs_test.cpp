@@ -1,0 +1,271 @@
+// What velkit make reads, as people have it: captions typed in UTF-8 turned
+// into the player's Latin-1 CR LF lines; photos in every format with their
+// EXIF orientation, decoded at reduced size, fitted, in natural order; songs
+// in every common format decoded to the show's 44.1 kHz stereo and encoded to
+// Ogg Vorbis with the fade at the show's end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "kit/image/image_file.h"
+#include "kit/image/picture_metrics.h"
+#include "kit/image/scale.h"
+#include "kit/make/caption_text.h"
+#include "kit/make/photo.h"
+#include "kit/make/picture_fit.h"
+#include "kit/make/show_maker.h"
+#include "kit/make/song.h"
+#include "test_media.h"
+#include "tests/support/process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The baked Latin-1 font: glyphs for U+0020..U+007E and U+00A0..U+00FF.
+bool latinFont(uint8_t byte) { return (byte >= 0x20 && byte <= 0x7E) || byte >= 0xA0; }
+
+CaptionText convert(const std::string& utf8, int pictures = 10) {
+    return convertCaptions(std::vector<uint8_t>(utf8.begin(), utf8.end()), "captions.txt", pictures, latinFont);
+}
+
+double rms(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t i = from; i < to && i < samples.size(); ++i) sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / double(std::max<size_t>(1, to - from)));
+}
+
+// A scratch folder for each test.
+class Songs : public ::testing::Test {
+protected:
+    void SetUp() override { directory_ = make_temp_directory("velkit_inputs"); }
+    void TearDown() override {
+        if (!directory_.empty()) fs::remove_all(directory_);
+    }
+    std::string path(const std::string& name) const { return directory_ + "/" + name; }
+    std::string directory_;
+};
+
+class Photos : public Songs {
+protected:
+    void SetUp() override {
+        rocket = testPhoto("rocket.jpg");
+        if (rocket.rgb.empty()) GTEST_SKIP() << "test photographs not found";
+        Songs::SetUp();
+    }
+    RgbImage rocket;
+};
+
+}  // namespace
+
+// Each line the player's Latin-1 with CR LF, or a refusal naming file, line,
+// column and what is wrong; notes on mapped characters, warnings on lines
+// too long, beyond the pictures or beyond the player's caption table.
+TEST(CaptionText, ConvertsToLatin1CrLfLinesOrSaysWhatIsWrong) {
+    const auto crlf = [](std::string text) {
+        for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, "\r");
+        return text;
+    };
+    std::string many, sixty = "short\n" + std::string(60, 'x') + "\nthree\n";
+    for (int i = 0; i < 60; ++i) many += "caption " + std::to_string(i + 1) + "\n";
+    const struct {
+        std::string utf8;
+        int pictures;
+        std::string file;  // empty when refused
+        size_t notes, warnings;
+        std::vector<const char*> said;  // in the error, the notes or the warnings
+    } cases[] = {
+        {"\xEF\xBB\xBFone\r\ntwo\nthree\r\n\r\nfive", 10, "one\r\ntwo\r\nthree\r\n\r\nfive\r\n", 0, 0, {}},
+        // “Quoted” — it’s… – done
+        {"\xE2\x80\x9CQuoted\xE2\x80\x9D \xE2\x80\x94 it\xE2\x80\x99s\xE2\x80\xA6 \xE2\x80\x93 done", 10,
+         "\"Quoted\" - it's... - done\r\n", 6, 0, {"captions.txt:1: U+2026"}},
+        {"Cafe\xCC\x81 au lait", 10, "Caf\xE9 au lait\r\n", 0, 0, {}},  // e + U+0301, composed
+        {sixty + "four\n", 3, crlf(sixty), 0, 2,
+         {"captions.txt:2: the caption has 60 characters", "captions.txt:4: 1 line beyond the 3 pictures"}},
+        {many, 60, crlf(many), 0, 1, {"captions.txt:55: the player has captions for the first 54"}},
+        {"Fine\nW \xC5\x81odzi nad rzek\xC4\x85\n", 10, "", 0, 0, {"captions.txt:2:3:", "U+0141"}},
+        {"Fine\nW \xC5\x81odzi\n", 10, "", 0, 0, {"captions.txt:2:3:", "Latin-1"}},
+        {"5 \xE2\x82\xAC", 10, "", 0, 0, {"captions.txt:1:3:", "EUR"}},  // the euro sign gets a hint
+        {"tab\there", 10, "", 0, 0, {"captions.txt:1:4:", "no glyph"}},
+        {"ok\nCaf\xE9\n", 10, "", 0, 0, {"captions.txt:2:4:", "UTF-8"}},  // a Latin-1 file
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8.substr(0, 40));
+        const CaptionText text = convert(c.utf8, c.pictures);
+        std::string said = text.error + "\n";
+        for (const std::vector<std::string>* lines : {&text.notes, &text.warnings})
+            for (const std::string& line : *lines) said += line + "\n";
+        EXPECT_EQ(text.error.empty(), !c.file.empty()) << said;
+        if (!c.file.empty()) {
+            EXPECT_EQ(captionFileBytes(text.lines), c.file);
+        }
+        EXPECT_EQ(text.notes.size(), c.notes) << said;
+        EXPECT_EQ(text.warnings.size(), c.warnings) << said;
+        for (const char* part : c.said) EXPECT_NE(said.find(part), std::string::npos) << part << "\n" << said;
+    }
+}
+
+TEST(NaturalOrder, NumbersCompareAsNumbers) {
+    const struct {
+        const char *a, *b;
+    } ordered[] = {{"IMG_2.jpg", "IMG_10.jpg"}, {"IMG_9.jpg", "IMG_0010.jpg"}, {"a.jpg", "B.jpg"},
+                   {"photo.jpg", "photo 2.jpg"}, {"x/IMG_2.jpg", "x/IMG_100.jpg"}};
+    for (const auto& c : ordered) {
+        EXPECT_TRUE(naturalLess(c.a, c.b)) << c.a << " < " << c.b;
+        EXPECT_FALSE(naturalLess(c.b, c.a)) << c.b << " < " << c.a;
+    }
+    // Equal as people read them, still a fixed order.
+    EXPECT_NE(naturalLess("IMG_02.jpg", "IMG_2.jpg"), naturalLess("IMG_2.jpg", "IMG_02.jpg"));
+}
+
+TEST(Orientation, EveryExifOrientationTurnsThePictureUpright) {
+    // A 3 x 2 picture of numbered pixels: 0 1 2 / 3 4 5.
+    RgbImage stored(3, 2);
+    for (int i = 0; i < 6; ++i) stored.pixel(i % 3, i / 3)[0] = uint8_t(i);
+    // Turned right (6), the stored bottom-left pixel is at the top left.
+    const RgbImage right = orientImage(stored, 6);
+    ASSERT_EQ(right.width, 2);
+    ASSERT_EQ(right.height, 3);
+    EXPECT_EQ(right.pixel(1, 0)[0], 0);
+    EXPECT_EQ(right.pixel(0, 2)[0], 5);
+    const struct {
+        int orientation, topLeft;
+    } corners[] = {{6, 3}, {8, 2}, {3, 5}, {2, 2}};
+    for (const auto& c : corners) EXPECT_EQ(orientImage(stored, c.orientation).pixel(0, 0)[0], c.topLeft) << c.orientation;
+    // 8 undoes 6; 5 and 7 undo themselves.
+    EXPECT_EQ(orientImage(orientImage(stored, 6), 8).rgb, stored.rgb);
+    EXPECT_EQ(orientImage(orientImage(stored, 5), 5).rgb, stored.rgb);
+    EXPECT_EQ(orientImage(orientImage(stored, 7), 7).rgb, stored.rgb);
+}
+
+TEST_F(Photos, EveryFormatIsReadUpright) {
+    const RgbImage coffee = testPhoto("coffee.png"), even = scaleAndCrop(rocket, 640, 426);
+    std::string heicError;
+    const struct {
+        const char* name;
+        std::function<bool()> write;  // false: no encoder for it here
+        RgbImage upright;
+        PhotoFormat format;
+        double psnr;
+    } cases[] = {
+        // A phone held upright stores the landscape picture and tags it "turn right".
+        {"portrait.jpg", [&] { return writeExifJpeg(path("portrait.jpg"), coffee, 6, "2021:06:01 12:34:56"), true; },
+         orientImage(coffee, 6), PhotoFormat::jpeg, 30},
+        {"rocket.png", [&] { return writeImageFile(path("rocket.png"), rocket), true; }, rocket, PhotoFormat::png, 30},
+        {"rocket.webp", [&] { return writeWebp(path("rocket.webp"), rocket); }, rocket, PhotoFormat::webp, 30},
+        // Even sizes: libheif encodes only those with some encoders.
+        {"rocket.heic", [&] { return writeHeic(path("rocket.heic"), even, &heicError); }, even, PhotoFormat::heif, 28},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.write()) {
+            std::printf("no encoder for %s here (%s): not tested\n", c.name, heicError.c_str());
+            continue;
+        }
+        const PhotoInfo info = probePhoto(path(c.name));
+        EXPECT_EQ(info.format, c.format);
+        EXPECT_EQ(info.width, c.upright.width);
+        EXPECT_EQ(info.height, c.upright.height);
+        EXPECT_EQ(info.hasTakenTime, c.format == PhotoFormat::jpeg);
+        EXPECT_GT(rgbPsnr(c.upright, decodePhoto(info, 1.0)), c.psnr);
+    }
+    // WebP decodes straight to a reduced size.
+    EXPECT_EQ(decodePhoto(probePhoto(path("rocket.webp")), 0.5).width, 320);
+    EXPECT_THROW(probePhoto(path("missing.jpg")), std::runtime_error);
+}
+
+TEST_F(Photos, LargeJpegIsDecodedAtReducedSize) {
+    const std::string wallpaper = wallpaperPath();
+    if (wallpaper.empty()) GTEST_SKIP() << "wallpaper photograph not found";
+    const PhotoInfo info = probePhoto(wallpaper);
+    EXPECT_EQ(info.width, 6028);
+    EXPECT_EQ(info.height, 3391);
+    // DCT scaling at 2/8: 1507 x 848, enough for the 1507 x 753 the crop keeps.
+    const RgbImage reduced = decodePhoto(info, fitSourceScale(PictureFit::crop, info.width, info.height));
+    EXPECT_EQ(reduced.width, 1507);
+    EXPECT_EQ(reduced.height, 848);
+    // The show picture from it matches the one from the full-size decode.
+    EXPECT_GT(rgbPsnr(fitPicture(decodePhoto(info, 1.0), PictureFit::crop), fitPicture(reduced, PictureFit::crop)),
+              35.0);
+}
+
+TEST(PictureFit, CropFillsAndBlurShowsTheWholePicture) {
+    const RgbImage coffee = testPhoto("coffee.png");
+    if (coffee.rgb.empty()) GTEST_SKIP() << "test photographs not found";
+    const RgbImage portrait = orientImage(coffee, 6);  // 400 x 600
+    const RgbImage cropped = fitPicture(portrait, PictureFit::crop), blurred = fitPicture(portrait, PictureFit::blur);
+    EXPECT_EQ(cropped.width, 1024);
+    EXPECT_EQ(cropped.height, 512);
+    ASSERT_EQ(blurred.width, 1024);
+    ASSERT_EQ(blurred.height, 512);
+    // Blur: the picture at full height (341 x 512) in the middle ...
+    RgbImage middle(341, 512);
+    for (int y = 0; y < 512; ++y) std::memcpy(middle.pixel(0, y), blurred.pixel(341, y), 341 * 3);
+    EXPECT_GT(rgbPsnr(resampleRegion(portrait, 0, 0, 400, 600, 341, 512), middle), 40.0);
+    // ... over a darker backdrop at the sides.
+    double sides = 0, centre = 0;
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 300; ++x)
+            sides += blurred.pixel(x, y)[0] + blurred.pixel(1023 - x, y)[0], centre += 2 * blurred.pixel(362 + x, y)[0];
+    EXPECT_LT(sides, centre * 0.75);
+}
+
+TEST_F(Songs, EveryCommonFormatDecodesTo44100Stereo) {
+    const struct {
+        const char *file, *encoder;
+        int rate, channels;
+    } formats[] = {
+        {"song.mp3", "libmp3lame", 44100, 2}, {"song.flac", "flac", 48000, 2},     {"song.wav", "pcm_s16le", 22050, 1},
+        {"song.opus", "libopus", 48000, 2},   {"song.ogg", "libvorbis", 32000, 2}, {"song.m4a", "aac", 44100, 2},
+    };
+    int tested = 0;
+    for (const auto& format : formats) {
+        SCOPED_TRACE(format.file);
+        if (!hasAudioEncoder(format.encoder)) {
+            std::printf("no %s encoder in this FFmpeg: %s not tested\n", format.encoder, format.file);
+            continue;
+        }
+        std::string error;
+        ASSERT_TRUE(writeSong(path(format.file), format.encoder, 3.0, format.rate, format.channels, &error)) << error;
+        const DecodedAudio audio = decodeAudioFile(path(format.file));
+        EXPECT_EQ(audio.sourceRate, format.rate);
+        EXPECT_EQ(audio.sourceChannels, format.channels);
+        EXPECT_NEAR(audio.seconds(), 3.0, 0.12);  // give or take the encoders' padding
+        EXPECT_EQ(audio.keptFrames(), audio.frames);
+        // The chord is there, at about its level (0.3 + 0.2 peak).
+        const double level = rms(audio.samples, 44100, 2 * 44100);
+        EXPECT_GT(level, 0.15 * 32768);
+        EXPECT_LT(level, 0.5 * 32768);
+        ++tested;
+    }
+    EXPECT_GE(tested, 3);
+}
+
+// Only the show's part of the song is kept, but the whole is measured; the
+// music fades out over the show's last 3 s and is cut at its end.
+TEST_F(Songs, ShowMusicFadesOutOverTheLastThreeSecondsAndIsCut) {
+    std::string error;
+    ASSERT_TRUE(writeSong(path("song.flac"), "flac", 12.0, 44100, 2, &error)) << error;
+    const uint64_t show = 44100 * 8;
+    const DecodedAudio song = decodeAudioFile(path("song.flac"), show);
+    EXPECT_EQ(song.keptFrames(), show);
+    EXPECT_EQ(song.frames, 44100u * 12);
+    const std::vector<uint8_t> ogg = encodeShowMusic(song, show, 44100 * 3, 0.4f, &error);
+    ASSERT_FALSE(ogg.empty()) << error;
+    writeFileBytes(path("show.ogg"), ogg);
+    const DecodedAudio back = decodeAudioFile(path("show.ogg"));
+    EXPECT_EQ(back.codec, "vorbis");
+    EXPECT_EQ(back.sourceRate, 44100);
+    EXPECT_EQ(back.sourceChannels, 2);
+    EXPECT_EQ(back.frames, show);
+    const double before = rms(back.samples, 2 * 44100 * 3, 2 * 44100 * 4);         // 3..4 s: full level
+    const double fading = rms(back.samples, 2 * 44100 * 6, 2 * 44100 * 6 + 8820);  // 6 s: a third in
+    const double end = rms(back.samples, 2 * (show - 2205), 2 * show);              // the last 50 ms
+    EXPECT_GT(before, 0.15 * 32768);
+    EXPECT_LT(fading, before * 0.9);
+    EXPECT_GT(fading, before * 0.3);
+    EXPECT_LT(end, before * 0.01);
+}
