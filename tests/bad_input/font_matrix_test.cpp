@@ -12,15 +12,6 @@
 
 namespace {
 
-void putU16(Bytes& out, uint32_t value) {
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
-void putU32(Bytes& out, uint32_t value) {
-    putU16(out, value & 0xFFFF);
-    putU16(out, value >> 16);
-}
-
 struct Glyph {
     uint16_t code;
     int32_t x, y, width, height, x_offset, spacing, page;
