@@ -70,16 +70,13 @@ struct WaveOutcome {
 
 using WaveRow = Row<WaveOutcome>;
 
+// Cuts that end in the same check as one of these take the same path.
 const std::vector<WaveRow> kWaveRows = {
     {"empty", [] { return Bytes(); }, {0}},
-    {"one_byte", [] { return Bytes(1, 'R'); }, {0}},
-    {"cut_in_the_riff_header", [] { return truncated(Wave().bytes(), 10); }, {0}},
     {"cut_after_the_format_size", [] { return truncated(Wave().bytes(), 20); }, {0}},
     {"cut_in_the_format", [] { return truncated(Wave().bytes(), 30); }, {0}},
     {"cut_after_the_format", [] { return truncated(Wave().bytes(), 36); }, {0}},
-    {"cut_in_the_data_chunk_header", [] { return truncated(Wave().bytes(), 40); }, {0}},
     {"cut_in_the_samples", [] { return truncated(Wave().bytes(), 44 + 10); }, {0}},
-    {"cut_by_one_byte", [] { Bytes b = Wave().bytes(); return truncated(b, b.size() - 1); }, {0}},
     {"garbage", [] { return garbage(1000, 4); }, {0}},
     {"format_shorter_than_16", [] { return waveWith([](Wave& w) { w.formatSize = 14; }); }, {0}},
     {"format_beyond_the_end", [] { return patchedU32(Wave().bytes(), 16, 0xFFFFFFF0u); }, {0}},
