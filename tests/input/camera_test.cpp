@@ -7,8 +7,6 @@
 #include "app/camera.h"
 #include "app/input.h"
 
-constexpr double kRadiansPerStep = 0.4 * 0.017453292;
-
 TEST(FlyCamera, CreatedAtRest) {
     FlyCamera* camera = create_camera();
     ASSERT_NE(camera, nullptr);
@@ -47,35 +45,28 @@ TEST(FlyCamera, DrivenAxesSpeedUpAndOthersSlowDown) {
     }
 }
 
-// 0.4 degrees per mouse step: yaw about y, then pitch about x, position in the last column.
-TEST(FlyCamera, OrientationFollowsTheMouse) {
+// 0.4 degrees per mouse step: 225 steps of yaw are 90 degrees, 75 of pitch
+// 30; the rows are (cy, sy sp, -sy cp), (0, cp, sp), (sy, -cy sp, cy cp) with
+// the position after them, and horizontal motion turns with the camera.
+TEST(FlyCamera, OrientationAndMotionFollowTheMouse) {
     FlyCamera camera = {};
     camera.position[0] = 1.0f;
     camera.position[1] = 2.0f;
     camera.position[2] = 3.0f;
     InputState input = {};
-    input.mouse_x = 100;  // 40 degrees of yaw
-    input.mouse_y = -25;  // -10 degrees of pitch
+    input.mouse_x = 225;
+    input.mouse_y = 75;
+    input.forward = 1;
+    input.strafe = -1;
     update_camera(camera, input);
-    const double yaw = 100 * kRadiansPerStep, pitch = -25 * kRadiansPerStep;
-    const double cy = std::cos(yaw), sy = std::sin(yaw), cp = std::cos(pitch), sp = std::sin(pitch);
-    const double expected[16] = {cy, sy * sp, -sy * cp, 1.0, 0.0, cp, sp, 2.0, sy, -cy * sp, cy * cp, 3.0, 0, 0, 0, 1};
+    const double half = 0.5, root = std::sqrt(3.0) / 2;
+    const double expected[16] = {0, half, -root, 1, 0, root, half, 2, 1, 0, 0, 3, 0, 0, 0, 1};
     for (int i = 0; i < 16; ++i) {
         EXPECT_NEAR(camera.orientation[i], expected[i], 1e-6) << "element " << i;
         EXPECT_NEAR(camera.rotation[i], (i % 4 == 3 && i != 15) ? 0.0 : expected[i], 1e-6) << "element " << i;
     }
-}
-
-TEST(FlyCamera, MotionTurnsWithTheCamera) {
-    FlyCamera camera = {};
-    InputState input = {};
-    input.mouse_x = 225;  // 90 degrees of yaw
-    input.mouse_y = 75;   // 30 degrees of pitch
-    input.forward = 1;
-    input.strafe = -1;
-    update_camera(camera, input);
     // Speeds -0.001 on x and z: x and z are swapped by the yaw, z tilted by the pitch.
-    EXPECT_NEAR(camera.position[0], 0.001 * std::cos(M_PI / 6), 1e-7);
-    EXPECT_NEAR(camera.position[1], -0.001 * 0.5, 1e-7);
-    EXPECT_NEAR(camera.position[2], -0.001, 1e-7);
+    EXPECT_NEAR(camera.position[0], 1 + 0.001 * root, 1e-6);
+    EXPECT_NEAR(camera.position[1], 2 - 0.001 * half, 1e-6);
+    EXPECT_NEAR(camera.position[2], 3 - 0.001, 1e-6);
 }
