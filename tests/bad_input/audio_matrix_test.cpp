@@ -37,8 +37,8 @@ struct Wave {
         putTag(out, "fmt ");
         putU32(out, formatSize);
         const size_t format = out.size();
-        for (uint32_t value : {uint32_t(tag | channels << 16), rate, rate * blockAlign, uint32_t(blockAlign | bits << 16)})
-            putU32(out, value);
+        for (uint32_t value : {uint32_t(tag | channels << 16), rate, rate * blockAlign}) putU32(out, value);
+        putU32(out, uint32_t(blockAlign | bits << 16));
         out.resize(format + formatSize, 0);
         out.insert(out.end(), beforeData.begin(), beforeData.end());
         putTag(out, "data");

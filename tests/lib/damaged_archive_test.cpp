@@ -11,7 +11,8 @@ TEST(DamagedArchives, RandomDamageIsRejectedOrReadSafely) {
     TestArchive archive;
     archive.name = "damaged";
     archive.members = {storedMember("data/images/0100.wmj", std::string(300, 'p')),
-                       storedMember("data/text/velandora.txt", "caption one\ncaption two\n"), storedMember("empty", "")};
+                       storedMember("data/text/velandora.txt", "caption one\ncaption two\n"),
+                       storedMember("empty", "")};
     const std::vector<uint8_t> original = archive.bytes();
     std::mt19937 random(2024);
     int mounted = 0;

@@ -80,7 +80,7 @@ TEST(NameResolution, LookupRules) {
         ScratchDirectory scratch;
         writeFile("b.txt", "b");
         mountFiles(c.archives);
-        for (const Query& query : c.queries) EXPECT_EQ(open(query.request, query.mode), query.expected) << query.request;
+        for (const Query& q : c.queries) EXPECT_EQ(open(q.request, q.mode), q.expected) << q.request;
     }
 }
 

@@ -50,7 +50,8 @@ const Case kCases[] = {
     // "bottom:a" survives: top overrides middle only, and middle has no "a".
     {"chains resolve from the bottom up", {"top:middle:a,b", "middle:bottom:b,c", "bottom::a,b,c,d"},
      {"top:a", "top:b", "middle:c", "bottom:a", "bottom:d"}, "top"},
-    {"priorities replace smaller priorities", {"plain::x,y", "=1:p1:x,z", "=2:p2:x,z,y"}, {"p2:x", "p2:z", "p2:y"}, "2"},
+    {"priorities replace smaller priorities", {"plain::x,y", "=1:p1:x,z", "=2:p2:x,z,y"},
+     {"p2:x", "p2:z", "p2:y"}, "2"},
     {"priority zero replaces nothing", {"plain::x", "=0:p0:x"}, {"plain:x", "p0:x"}, "plain"},
     {"empty archives still take part", {"base::x", "empty:base:"}, {"base:x"}, "empty"},
     {"without overrides the first is primary", {"one::x", "two::x"}, {"one:x", "two:x"}, "one"},

@@ -77,9 +77,9 @@ TEST(LzFastPath, EveryTokenAtEveryDistanceFromTheEnds) {
     for (const Case& c : tokenCases()) {
         // Every distance up to a few bytes from the ends and around the point
         // where the fast loop hands over to the careful one.
-        for (size_t trailing = 0; trailing <= 80; trailing += trailing < 12 || (trailing >= 44 && trailing < 72) ? 1 : 4) {
-            SCOPED_TRACE(testing::Message() << c.name << " " << trailing);
-            StreamBuilder builder = around(c, std::max<size_t>(c.history, 80), literalsAfter(trailing, random), random);
+        for (size_t after = 0; after <= 80; after += after < 12 || (after >= 44 && after < 72) ? 1 : 4) {
+            SCOPED_TRACE(testing::Message() << c.name << " " << after);
+            StreamBuilder builder = around(c, std::max<size_t>(c.history, 80), literalsAfter(after, random), random);
             std::vector<uint8_t> expected = takeCensus(builder.bytes).output;
             Unpacked unpacked = unpackGuarded(builder.bytes, expected.size());
             ASSERT_EQ(unpacked.result, LzResult::Complete);
@@ -119,7 +119,8 @@ TEST(LzFastPath, EveryTokenCutShortNearTheEndIsCorrupt) {
     for (const Case& c : tokenCases()) {
         StreamBuilder builder = around(c, std::max<size_t>(c.history, 100), [](StreamBuilder&) {}, random);
         std::vector<uint8_t> expected = takeCensus(builder.bytes).output;
-        for (size_t cut = 1; cut <= 90 && cut < builder.bytes.size(); cut += cut < 12 || (cut >= 56 && cut < 80) ? 1 : 3) {
+        const size_t size = builder.bytes.size();
+        for (size_t cut = 1; cut <= 90 && cut < size; cut += cut < 12 || (cut >= 56 && cut < 80) ? 1 : 3) {
             SCOPED_TRACE(testing::Message() << c.name << " " << cut);
             Unpacked unpacked = unpackGuarded({builder.bytes.begin(), builder.bytes.end() - cut}, expected.size());
             ASSERT_EQ(unpacked.result, LzResult::Corrupt);
