@@ -114,6 +114,23 @@ TEST(LzBounds, HostileTokensAreCorruptWithoutWriting) {
     }
 }
 
+// The fast loop too stops at a near token from before the start, whether its
+// bits sit in the tag register or run into the next tag byte.
+TEST(LzBounds, NearTokenBeforeTheStartInTheFastLoop) {
+    for (int before = 2; before < 10; before++) {
+        SCOPED_TRACE(before);
+        StreamBuilder builder;
+        builder.byte('a');
+        for (int i = 1; i < before; i++) builder.literal(static_cast<uint8_t>(i));
+        builder.nearToken(before + 1);
+        for (int i = 0; i < 100; i++) builder.literal(static_cast<uint8_t>(i));
+        Unpacked unpacked = unpackGuarded(builder.end().bytes, 400);
+        EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+        EXPECT_EQ(unpacked.produced, before);
+        EXPECT_TRUE(unpacked.frontIntact);
+    }
+}
+
 // The edge cases that are fine: an offset right to the start (below 128 the
 // length gains 2), a copy that just fits, an empty stream for an empty block.
 TEST(LzBounds, TokensRightAtTheLimitsAreFine) {
