@@ -11,21 +11,13 @@
 
 namespace {
 
-void putU32(Bytes& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(value >> (8 * i)));
-}
-void putU16(Bytes& out, uint16_t value) {
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
 void putTag(Bytes& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
 // A WAVE file field by field, so each field can be made wrong.
 struct Wave {
     uint16_t tag = 1, channels = 2, bits = 16, blockAlign = 4;
-    uint32_t rate = 44100;
-    uint32_t formatSize = 16;      // 18 and more carry extra bytes
-    uint32_t frames = 100;         // frames of sample data present
+    uint32_t rate = 44100, formatSize = 16;  // a format of 18 and more carries extra bytes
+    uint32_t frames = 100;                   // frames of sample data present
     int64_t dataSizeField = -1;    // -1: the size of the samples present
     Bytes beforeData;              // chunks between the format and the data chunk
     const char* riffTag = "RIFF";
@@ -44,15 +36,10 @@ struct Wave {
         putTag(out, "WAVE");
         putTag(out, "fmt ");
         putU32(out, formatSize);
-        Bytes format;
-        putU16(format, tag);
-        putU16(format, channels);
-        putU32(format, rate);
-        putU32(format, rate * blockAlign);
-        putU16(format, blockAlign);
-        putU16(format, bits);
-        format.resize(formatSize, 0);
-        out.insert(out.end(), format.begin(), format.end());
+        const size_t format = out.size();
+        for (uint32_t value : {uint32_t(tag | channels << 16), rate, rate * blockAlign}) putU32(out, value);
+        putU32(out, uint32_t(blockAlign | bits << 16));
+        out.resize(format + formatSize, 0);
         out.insert(out.end(), beforeData.begin(), beforeData.end());
         putTag(out, "data");
         putU32(out, dataSizeField >= 0 ? uint32_t(dataSizeField) : uint32_t(data.size()));
@@ -61,7 +48,6 @@ struct Wave {
     }
 };
 
-Wave wave() { return Wave(); }
 template <typename Change>
 Bytes waveWith(Change change) {
     Wave w;
@@ -78,25 +64,18 @@ Bytes chunk(const char* tag, uint32_t size, size_t present) {
 }
 
 // The frames a row loads; 0 for a refused file.
-struct WaveOutcome {
-    uint32_t frames;
-};
+using WaveRow = Row<uint32_t>;
 
-using WaveRow = Row<WaveOutcome>;
-
+// Cuts that end in the same check as one of these take the same path.
 const std::vector<WaveRow> kWaveRows = {
     {"empty", [] { return Bytes(); }, {0}},
-    {"one_byte", [] { return Bytes(1, 'R'); }, {0}},
-    {"cut_in_the_riff_header", [] { return truncated(wave().bytes(), 10); }, {0}},
-    {"cut_after_the_format_size", [] { return truncated(wave().bytes(), 20); }, {0}},
-    {"cut_in_the_format", [] { return truncated(wave().bytes(), 30); }, {0}},
-    {"cut_after_the_format", [] { return truncated(wave().bytes(), 36); }, {0}},
-    {"cut_in_the_data_chunk_header", [] { return truncated(wave().bytes(), 40); }, {0}},
-    {"cut_in_the_samples", [] { return truncated(wave().bytes(), 44 + 10); }, {0}},
-    {"cut_by_one_byte", [] { Bytes b = wave().bytes(); return truncated(b, b.size() - 1); }, {0}},
+    {"cut_after_the_format_size", [] { return truncated(Wave().bytes(), 20); }, {0}},
+    {"cut_in_the_format", [] { return truncated(Wave().bytes(), 30); }, {0}},
+    {"cut_after_the_format", [] { return truncated(Wave().bytes(), 36); }, {0}},
+    {"cut_in_the_samples", [] { return truncated(Wave().bytes(), 44 + 10); }, {0}},
     {"garbage", [] { return garbage(1000, 4); }, {0}},
     {"format_shorter_than_16", [] { return waveWith([](Wave& w) { w.formatSize = 14; }); }, {0}},
-    {"format_beyond_the_end", [] { return patchedU32(wave().bytes(), 16, 0xFFFFFFF0u); }, {0}},
+    {"format_beyond_the_end", [] { return patchedU32(Wave().bytes(), 16, 0xFFFFFFF0u); }, {0}},
     {"mono", [] { return waveWith([](Wave& w) { w.channels = 1; w.blockAlign = 2; }); }, {0}},
     {"eight_bits", [] { return waveWith([](Wave& w) { w.bits = 8; w.blockAlign = 2; }); }, {0}},
     {"float_samples", [] { return waveWith([](Wave& w) { w.tag = 3; w.bits = 32; w.blockAlign = 8; }); }, {0}},
@@ -107,7 +86,7 @@ const std::vector<WaveRow> kWaveRows = {
     {"data_chunk_below_one_frame", [] { return waveWith([](Wave& w) { w.dataSizeField = 3; }); }, {0}},
     {"data_size_beyond_the_end", [] { return waveWith([](Wave& w) { w.dataSizeField = 0xFFFFFFFFu; }); }, {0}},
     {"chunk_size_beyond_the_end", [] { return waveWith([](Wave& w) { w.beforeData = chunk("LIST", 0xFFFFFFF0u, 8); }); }, {0}},
-    {"whole", [] { return wave().bytes(); }, {100}},
+    {"whole", [] { return Wave().bytes(); }, {100}},
     {"one_frame", [] { return waveWith([](Wave& w) { w.frames = 1; }); }, {1}},
     {"data_size_not_a_whole_frame", [] { return waveWith([](Wave& w) { w.dataSizeField = 399; }); }, {99}},
     {"extended_format_of_18_bytes", [] { return waveWith([](Wave& w) { w.formatSize = 18; }); }, {100}},
@@ -129,8 +108,8 @@ TEST_P(WaveMatrix, LoadsOrRefusesAsTheRowSays) {
     int16_t* samples = nullptr;
     uint32_t frames = 0;
     const bool loaded = load_wav_loop("loop.wav", &samples, &frames);
-    EXPECT_EQ(loaded, row.expected.frames > 0);
-    EXPECT_EQ(frames, row.expected.frames);
+    EXPECT_EQ(loaded, row.expected > 0);
+    EXPECT_EQ(frames, row.expected);
     if (loaded) {
         ASSERT_NE(samples, nullptr);
         const Bytes expected = Wave{}.samples();
@@ -146,10 +125,10 @@ TEST_P(WaveMatrix, LoadsOrRefusesAsTheRowSays) {
     EXPECT_EQ(mixer.load_loop("loop.wav"), loaded);
     EXPECT_EQ(mixer.count, 1u);
     EXPECT_EQ(mixer.slots[0].samples != nullptr, loaded);
-    EXPECT_EQ(mixer.slots[0].frames, row.expected.frames);
+    EXPECT_EQ(mixer.slots[0].frames, row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, WaveMatrix, ::testing::ValuesIn(kWaveRows), rowName<WaveOutcome>);
+INSTANTIATE_TEST_SUITE_P(Rows, WaveMatrix, ::testing::ValuesIn(kWaveRows), rowName<uint32_t>);
 
 TEST_F(ScratchTest, AMissingLoopIsRefusedAndItsSlotStaysEmpty) {
     int16_t* samples = nullptr;
@@ -164,10 +143,8 @@ TEST_F(ScratchTest, AMissingLoopIsRefusedAndItsSlotStaysEmpty) {
 }
 
 // Music: what is heard of one second of a track, rendered as the refill does.
-enum class MusicOutcome {
-    silent,   // found, but nothing decodes: silence throughout
-    audible,  // at least part of the tone is heard, then silence
-};
+// Silent: found, but nothing decodes; audible: at least part of the tone is heard, then silence.
+enum class MusicOutcome { silent, audible };
 
 const Bytes& validTrack() {
     static const Bytes bytes = [] {

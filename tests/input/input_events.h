@@ -6,12 +6,14 @@
 
 #include "app/input.h"
 
+inline void push(SDL_Event event) { SDL_PushEvent(&event); }
+
 inline void push_key(SDL_Scancode key, bool down) {
     SDL_Event event = {};
     event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     event.key.keysym.scancode = key;
-    SDL_PushEvent(&event);
+    push(event);
 }
 
 inline void push_motion(int32_t x, int32_t y) {
@@ -19,22 +21,14 @@ inline void push_motion(int32_t x, int32_t y) {
     event.type = SDL_MOUSEMOTION;
     event.motion.xrel = x;
     event.motion.yrel = y;
-    SDL_PushEvent(&event);
-}
-
-inline void push_wheel(int32_t notches) {
-    SDL_Event event = {};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.y = notches;
-    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    SDL_PushEvent(&event);
+    push(event);
 }
 
 inline void push_focus(bool gained) {
     SDL_Event event = {};
     event.type = SDL_WINDOWEVENT;
     event.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
-    SDL_PushEvent(&event);
+    push(event);
 }
 
 class ForegroundInput : public ::testing::Test {
@@ -44,8 +38,7 @@ protected:
         push_focus(true);
         state.active = 1;
         set_mouse_acquired(state);
-        // The keyboard could not be acquired before the window had the
-        // foreground; it is retried on every 50th failed poll.
+        // The keyboard is only acquired in the foreground, on every 50th failed poll.
         push_key(SDL_SCANCODE_RIGHT, true);
         for (int poll = 0; poll < 200 && state.strafe != 1; ++poll) poll_input(state);
         ASSERT_EQ(state.strafe, 1);
@@ -55,12 +48,10 @@ protected:
         state.active = 1;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
-
     // Leaving the foreground lets go of every key the test held down.
     void TearDown() override {
         release_input();
         push_focus(false);
     }
-
     InputState state = {};
 };

@@ -18,24 +18,17 @@ TEST(DamagedArchives, RandomDamageIsRejectedOrReadSafely) {
     int mounted = 0;
     for (int round = 0; round < 2000; ++round) {
         std::vector<uint8_t> bytes = original;
-        int flips = 1 + static_cast<int>(random() % 4);
-        for (int i = 0; i < flips; ++i) {
-            // Mostly the header and directory, where the sizes are.
-            size_t at = random() % (round % 3 == 0 ? bytes.size() : 140);
-            bytes[at] = static_cast<uint8_t>(random());
-        }
+        // Mostly the header and directory, where the sizes are.
+        for (int i = 0, flips = 1 + static_cast<int>(random() % 4); i < flips; ++i)
+            bytes[random() % (round % 3 == 0 ? bytes.size() : 140)] = static_cast<uint8_t>(random());
         if (round % 5 == 0) bytes.resize(random() % bytes.size());
         // Method bytes other than stored would reach a codec with garbage.
         if (bytes.size() > 38) bytes[35] = bytes[36] = bytes[37] = bytes[38] = 0;
-
-        MemoryStream* stream = new MemoryStream();
-        stream->allocate(static_cast<int32_t>(bytes.size()));
-        if (!bytes.empty()) std::memcpy(stream->data(), bytes.data(), bytes.size());
         ArchiveFileSystem fs;
-        if (!fs.mount(stream, 1, round % 2)) continue;
+        if (!mountBytes(fs, bytes, round % 2)) continue;
         ++mounted;
         for (EntryRecord* entry : fs.entries()) {
-            ASSERT_EQ(std::strlen(entry->name) <= entry->nameLength, true);
+            ASSERT_LE(std::strlen(entry->name), entry->nameLength);
             if (entry->method != 0) continue;
             if (!fs.openEntry(entry)) {
                 EXPECT_GT(entry->offset + entry->packedSize, static_cast<int64_t>(bytes.size()));
@@ -48,6 +41,5 @@ TEST(DamagedArchives, RandomDamageIsRejectedOrReadSafely) {
             delete member;
         }
     }
-    // Damage outside the directory leaves many archives mountable.
-    EXPECT_GT(mounted, 100);
+    EXPECT_GT(mounted, 100);  // damage outside the directory leaves many archives mountable
 }

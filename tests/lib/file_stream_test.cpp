@@ -1,16 +1,18 @@
+// Disk files: plain streams (case-insensitive names, sharing rules) and
+// mapped ones (whole file, read-only, locked against every other opener).
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 
 #include "lib/stream.h"
+#include "platform/files.h"
 #include "test_support.h"
 
-using FileStreamTest = ScratchDirectory;
-using MappedFileStreamTest = ScratchDirectory;
+using FileStreamTest = InScratch;
 
 static std::string contentOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -33,6 +35,9 @@ TEST_F(FileStreamTest, ClosedStreamGivesZeros) {
 TEST_F(FileStreamTest, ReadsAnExistingFile) {
     writeFile("plain.txt", "hello, file");
     FileStream stream;
+    EXPECT_EQ(stream.open("missing.txt", 0), 0);
+    EXPECT_EQ(stream.open("plain.txt", 12), 0);  // no such disposition
+    EXPECT_EQ(stream.open(nullptr, 0), 0);
     ASSERT_EQ(stream.open("plain.txt", 0), 1);
     EXPECT_EQ(stream.size(), 11);
     char buffer[16] = {};
@@ -44,18 +49,8 @@ TEST_F(FileStreamTest, ReadsAnExistingFile) {
     EXPECT_EQ(stream.read(buffer, 16), 3);
     EXPECT_EQ(std::memcmp(buffer, "ile", 3), 0);
     EXPECT_EQ(stream.atEnd(), 1);
-    // A read-only opener cannot write.
-    EXPECT_EQ(stream.write("x", 1), 0);
-    // A position before the start fails with all bits set.
-    EXPECT_EQ(stream.seek(-1), -1);
-}
-
-TEST_F(FileStreamTest, MissingFileAndInvalidDisposition) {
-    FileStream stream;
-    EXPECT_EQ(stream.open("missing.txt", 0), 0);
-    writeFile("there.txt", "x");
-    EXPECT_EQ(stream.open("there.txt", 12), 0);
-    EXPECT_EQ(stream.open(nullptr, 0), 0);
+    EXPECT_EQ(stream.write("x", 1), 0);  // a read-only opener cannot write
+    EXPECT_EQ(stream.seek(-1), -1);      // a position before the start fails with all bits set
 }
 
 TEST_F(FileStreamTest, CreateTruncatesAndOpenAlwaysKeeps) {
@@ -87,58 +82,48 @@ TEST_F(FileStreamTest, NamesIgnoreCaseAndAcceptBackslashes) {
     ASSERT_EQ(mkdir("Data", 0755), 0);
     ASSERT_EQ(mkdir("Data/Images", 0755), 0);
     writeFile("Data/Images/Pic.WMJ", "picture");
+    writeFile("a.txt", "lower");
+    writeFile("A.txt", "upper");
+    ASSERT_EQ(mkdir("folder", 0755), 0);
     FileStream stream;
     ASSERT_EQ(stream.open("data\\images\\pic.wmj", 0), 1);
     EXPECT_EQ(readAll(&stream), "picture");
     ASSERT_EQ(stream.open("DATA/IMAGES/PIC.wmj", 0), 1);
     EXPECT_EQ(stream.open("data/images/pic.wmj2", 0), 0);
-    // A new file is created in the matching directory under its given name.
-    FileStream created;
-    ASSERT_EQ(created.open("data/images/New.txt", 4 | 1), 1);
-    created.close();
-    EXPECT_EQ(access("Data/Images/New.txt", F_OK), 0);
-}
-
-TEST_F(FileStreamTest, ExactNameWinsOverOtherCase) {
-    writeFile("a.txt", "lower");
-    writeFile("A.txt", "upper");
-    FileStream stream;
-    ASSERT_EQ(stream.open("A.txt", 0), 1);
+    EXPECT_EQ(stream.open("folder", 0), 0);  // directories are not files
+    ASSERT_EQ(stream.open("A.txt", 0), 1);   // the exact name wins
     EXPECT_EQ(readAll(&stream), "upper");
     ASSERT_EQ(stream.open("a.TXT", 0), 1);
     EXPECT_EQ(readAll(&stream), "upper");  // the smallest of the like names
+    // A new file is created in the matching directory under its given name.
+    ASSERT_EQ(stream.open("data/images/New.txt", 4 | 1), 1);
+    stream.close();
+    EXPECT_EQ(access("Data/Images/New.txt", F_OK), 0);
 }
 
 TEST_F(FileStreamTest, OthersMayReadButNotWrite) {
     writeFile("shared.txt", "data");
-    FileStream first;
+    FileStream first, reader, writer, second;
     ASSERT_EQ(first.open("shared.txt", 0), 1);
-    FileStream reader;
     EXPECT_EQ(reader.open("shared.txt", 0), 1);
-    FileStream writer;
     EXPECT_EQ(writer.open("shared.txt", 2), 0);
-    // While a writer holds the file, other file streams (which never share
-    // writing) cannot open it at all.
+    // While a writer holds the file, other file streams (which never share writing) cannot open it.
     first.close();
     reader.close();
     ASSERT_EQ(writer.open("shared.txt", 1), 1);
     EXPECT_EQ(reader.open("shared.txt", 0), 0);
-    FileStream second;
     EXPECT_EQ(second.open("shared.txt", 1), 0);
     writer.close();
     EXPECT_EQ(reader.open("shared.txt", 0), 1);
-}
-
-TEST_F(FileStreamTest, DirectoriesAreNotFiles) {
-    ASSERT_EQ(mkdir("folder", 0755), 0);
-    FileStream stream;
-    EXPECT_EQ(stream.open("folder", 0), 0);
+    // A file held by a file stream cannot be mapped.
     MappedFileStream mapped;
-    EXPECT_EQ(mapped.openMapped("folder"), 0);
+    EXPECT_EQ(mapped.openMapped("shared.txt"), 0);
 }
 
-TEST_F(MappedFileStreamTest, MapsTheWholeFileReadOnly) {
+TEST_F(FileStreamTest, MapsTheWholeFileReadOnly) {
     writeFile("mapped.bin", "0123456789");
+    writeFile("empty.bin", "");
+    ASSERT_EQ(mkdir("folder", 0755), 0);
     MappedFileStream stream("mapped.bin");
     EXPECT_EQ(stream.size(), 10);
     EXPECT_EQ(stream.isReadOnly(), 1);
@@ -150,19 +135,23 @@ TEST_F(MappedFileStreamTest, MapsTheWholeFileReadOnly) {
     EXPECT_EQ(stream.write("zz", 2), 0);
     EXPECT_EQ(stream.tell(), 0);
     EXPECT_EQ(contentOf("mapped.bin"), "0123456789");
-}
-
-TEST_F(MappedFileStreamTest, MissingAndEmptyFiles) {
-    MappedFileStream stream;
-    EXPECT_EQ(stream.openMapped("missing.bin"), 0);
-    writeFile("empty.bin", "");
-    EXPECT_EQ(stream.openMapped("empty.bin"), 1);
-    EXPECT_EQ(stream.size(), 0);
-    char buffer[4];
+    stream.close();
+    EXPECT_EQ(stream.data(), nullptr);
     EXPECT_EQ(stream.read(buffer, 4), 0);
+    EXPECT_EQ(stream.openMapped("missing.bin"), 0);
+    EXPECT_EQ(stream.openMapped("folder"), 0);
+    ASSERT_EQ(stream.openMapped("empty.bin"), 1);
+    EXPECT_EQ(stream.size(), 0);
+    EXPECT_EQ(stream.read(buffer, 4), 0);
+    ASSERT_EQ(stream.openMapped("mapped.bin"), 1);
+    EXPECT_EQ(readAll(&stream), "0123456789");
+    // Opening another file releases the first one.
+    ASSERT_EQ(stream.openMapped("empty.bin"), 1);
+    FileStream reader;
+    EXPECT_EQ(reader.open("mapped.bin", 0), 1);
 }
 
-TEST_F(MappedFileStreamTest, NobodyElseMayOpenAMappedFile) {
+TEST_F(FileStreamTest, NobodyElseMayOpenAMappedFile) {
     writeFile("locked.bin", "locked");
     auto stream = std::make_unique<MappedFileStream>();
     ASSERT_EQ(stream->openMapped("locked.bin"), 1);
@@ -170,10 +159,8 @@ TEST_F(MappedFileStreamTest, NobodyElseMayOpenAMappedFile) {
     EXPECT_EQ(reader.open("locked.bin", 0), 0);
     MappedFileStream second;
     EXPECT_EQ(second.openMapped("LOCKED.BIN"), 0);
-
     // Another process is kept out too (flock -n fails on a held lock).
     EXPECT_NE(std::system("flock -n -s locked.bin true 2>/dev/null"), 0);
-
     stream->close();
     EXPECT_EQ(std::system("flock -n -s locked.bin true"), 0);
     EXPECT_EQ(reader.open("locked.bin", 0), 1);
@@ -181,27 +168,29 @@ TEST_F(MappedFileStreamTest, NobodyElseMayOpenAMappedFile) {
     EXPECT_EQ(second.openMapped("locked.bin"), 1);
 }
 
-TEST_F(MappedFileStreamTest, AFileHeldByAFileStreamCannotBeMapped) {
-    writeFile("held.bin", "held");
-    FileStream reader;
-    ASSERT_EQ(reader.open("held.bin", 0), 1);
-    MappedFileStream stream;
-    EXPECT_EQ(stream.openMapped("held.bin"), 0);
-}
-
-TEST_F(MappedFileStreamTest, CloseLeavesSizeAndReopenWorks) {
-    writeFile("one.bin", "first file");
-    writeFile("two.bin", "second");
-    MappedFileStream stream("one.bin");
-    stream.seek(3);
-    stream.close();
-    EXPECT_EQ(stream.data(), nullptr);
-    char buffer[4];
-    EXPECT_EQ(stream.read(buffer, 4), 0);
-    ASSERT_EQ(stream.openMapped("two.bin"), 1);
-    EXPECT_EQ(readAll(&stream), "second");
-    // Opening another file releases the first one.
-    ASSERT_EQ(stream.openMapped("one.bin"), 1);
-    FileStream reader;
-    EXPECT_EQ(reader.open("two.bin", 0), 1);
+// A mapped view keeps the size the file had when it was mapped: a file that
+// grows afterwards must not be read past the view.
+TEST_F(FileStreamTest, AFileThatGrowsAfterMappingKeepsTheMappedSize) {
+    writeFile("growing.bin", std::string(100, 'a'));
+    PlatformFileHandle file =
+        platformOpenFile("growing.bin", PlatformAccessRead, PlatformOpenExisting, PlatformShareReadWrite);
+    ASSERT_NE(file, kInvalidFileHandle);
+    PlatformMappingHandle mapping = platformCreateMapping(file);
+    ASSERT_NE(mapping, 0);
+    std::ofstream("growing.bin", std::ios::binary | std::ios::app) << std::string(1 << 20, 'b');
+    const void* view = platformMapView(mapping);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(platformMappingSize(mapping), 100);
+    EXPECT_EQ(platformFileSize(file), 100 + (1 << 20));  // the file itself did grow
+    EXPECT_EQ(static_cast<const char*>(view)[99], 'a');
+    platformUnmapView(mapping, view);
+    platformCloseMapping(mapping);
+    platformCloseFile(file);
+    // The stream reads the whole file as it is when it is mapped.
+    MappedFileStream stream("growing.bin");
+    EXPECT_EQ(stream.size(), 100 + (1 << 20));
+    char last = 0;
+    stream.seekFromEnd(-1);
+    EXPECT_EQ(stream.read(&last, 1), 1);
+    EXPECT_EQ(last, 'b');
 }

@@ -104,24 +104,13 @@ TEST(MemoryStream, TypedValuesAreLittleEndianRawBytes) {
         std::function<int32_t(Stream&)> write;
         std::function<bool(Stream&)> readsBack;
     };
+#define ROW(T, width, value) \
+    {#T, width, [](Stream& s) { return s.write##T(value); }, [](Stream& s) { return s.read##T() == value; }}
     const Case cases[] = {
-        {"Int", 4, [](Stream& s) { return s.writeInt(-2); }, [](Stream& s) { return s.readInt() == -2; }},
-        {"UInt", 4, [](Stream& s) { return s.writeUInt(0xFFFFFFFEu); },
-         [](Stream& s) { return s.readUInt() == 0xFFFFFFFEu; }},
-        {"Long", 4, [](Stream& s) { return s.writeLong(-2); }, [](Stream& s) { return s.readLong() == -2; }},
-        {"ULong", 4, [](Stream& s) { return s.writeULong(0xFFFFFFFEu); },
-         [](Stream& s) { return s.readULong() == 0xFFFFFFFEu; }},
-        {"U32", 4, [](Stream& s) { return s.writeU32(0xFFFFFFFEu); },
-         [](Stream& s) { return s.readU32() == 0xFFFFFFFEu; }},
-        {"Int64", 8, [](Stream& s) { return s.writeInt64(-2); }, [](Stream& s) { return s.readInt64() == -2; }},
-        {"U64", 8, [](Stream& s) { return s.writeU64(~1ull); }, [](Stream& s) { return s.readU64() == ~1ull; }},
-        {"Short", 2, [](Stream& s) { return s.writeShort(-2); }, [](Stream& s) { return s.readShort() == -2; }},
-        {"UShort", 2, [](Stream& s) { return s.writeUShort(0xFFFE); },
-         [](Stream& s) { return s.readUShort() == 0xFFFE; }},
-        {"U16", 2, [](Stream& s) { return s.writeU16(0xFFFE); }, [](Stream& s) { return s.readU16() == 0xFFFE; }},
-        {"Char", 1, [](Stream& s) { return s.writeChar('\xFE'); }, [](Stream& s) { return s.readChar() == '\xFE'; }},
-        {"UChar", 1, [](Stream& s) { return s.writeUChar(0xFE); }, [](Stream& s) { return s.readUChar() == 0xFE; }},
-        {"U8", 1, [](Stream& s) { return s.writeU8(0xFE); }, [](Stream& s) { return s.readU8() == 0xFE; }},
+        ROW(Int, 4, -2), ROW(UInt, 4, 0xFFFFFFFEu), ROW(Long, 4, -2), ROW(ULong, 4, 0xFFFFFFFEu),
+        ROW(U32, 4, 0xFFFFFFFEu), ROW(Int64, 8, -2), ROW(U64, 8, ~1ull), ROW(Short, 2, -2), ROW(UShort, 2, 0xFFFE),
+        ROW(U16, 2, 0xFFFE), ROW(Char, 1, '\xFE'), ROW(UChar, 1, 0xFE), ROW(U8, 1, 0xFE),
+#undef ROW
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,4 @@
 // Override resolution between archives and the choice of the primary archive.
-#include <cstring>
 #include <string>
 
 #include "lib/archive_file_system.h"
@@ -7,130 +6,86 @@
 
 namespace {
 
-int32_t mountArchive(ArchiveFileSystem& fs, const TestArchive& archive) {
-    std::vector<uint8_t> bytes = archive.bytes();
-    MemoryStream* stream = new MemoryStream();
-    stream->allocate(static_cast<int32_t>(bytes.size()));
-    std::memcpy(stream->data(), bytes.data(), bytes.size());
-    return fs.mount(stream, 1, 1);
-}
-
-TestArchive named(const std::string& name, const std::string& base, std::vector<std::string> members) {
-    TestArchive archive;
-    archive.name = name;
-    archive.baseName = base;
-    for (const std::string& member : members) archive.members.push_back(storedMember(member, name + ":" + member));
-    return archive;
-}
-
-TestArchive prioritised(uint32_t priority, const std::string& tag, std::vector<std::string> members) {
-    TestArchive archive;
-    archive.kind = 5;
-    archive.priority = priority;
-    for (const std::string& member : members) archive.members.push_back(storedMember(member, tag + ":" + member));
-    return archive;
-}
-
-// "archive-tag:member" for every visible entry, in list order.
-std::vector<std::string> visible(ArchiveFileSystem& fs) {
-    std::vector<std::string> result;
-    for (EntryRecord* entry : fs.entries()) {
-        fs.openEntry(entry);
-        Stream* stream = fs.takeCurrent();
-        result.push_back(readAll(stream));
-        delete stream;
-    }
-    return result;
-}
-
 using Strings = std::vector<std::string>;
+
+// "name:base:member,member" for a named archive, "=priority:tag:member,..." for a prioritised one.
+TestArchive parse(const std::string& text) {
+    TestArchive archive;
+    size_t first = text.find(':'), second = text.find(':', first + 1);
+    std::string tag = text.substr(0, first);
+    if (tag[0] == '=') {
+        archive.kind = 5;
+        archive.priority = static_cast<uint32_t>(std::stoul(tag.substr(1)));
+        tag = text.substr(first + 1, second - first - 1);
+    } else {
+        archive.name = tag;
+        archive.baseName = text.substr(first + 1, second - first - 1);
+    }
+    for (size_t at = second + 1; at < text.size();) {
+        size_t end = std::min(text.find(',', at), text.size());
+        std::string member = text.substr(at, end - at);
+        archive.members.push_back(storedMember(member, tag + ":" + member));
+        at = end + 1;
+    }
+    return archive;
+}
+
+void mountAll(ArchiveFileSystem& fs, const Strings& archives) {
+    for (const std::string& text : archives) ASSERT_EQ(mountBytes(fs, parse(text).bytes()), 1) << text;
+    fs.finishMount();
+}
+
+struct Case {
+    const char* name;
+    Strings archives;  // in mounting order
+    Strings visible;   // "archive-tag:member" for every entry left, in list order
+    const char* primary;  // the primary archive's name, or its priority for a prioritised one
+};
+
+const Case kCases[] = {
+    {"an archive replaces the members of its base",
+     {"base::gfx/x.png,gfx/only_base.png", "patch:BASE:GFX/X.PNG,gfx/new.png"},
+     {"base:gfx/only_base.png", "patch:GFX/X.PNG", "patch:gfx/new.png"}, "patch"},
+    {"order of mounting does not matter", {"patch:base:gfx/x.png", "base::gfx/x.png"}, {"patch:gfx/x.png"}, "patch"},
+    // "bottom:a" survives: top overrides middle only, and middle has no "a".
+    {"chains resolve from the bottom up", {"top:middle:a,b", "middle:bottom:b,c", "bottom::a,b,c,d"},
+     {"top:a", "top:b", "middle:c", "bottom:a", "bottom:d"}, "top"},
+    {"priorities replace smaller priorities", {"plain::x,y", "=1:p1:x,z", "=2:p2:x,z,y"},
+     {"p2:x", "p2:z", "p2:y"}, "2"},
+    {"priority zero replaces nothing", {"plain::x", "=0:p0:x"}, {"plain:x", "p0:x"}, "plain"},
+    {"empty archives still take part", {"base::x", "empty:base:"}, {"base:x"}, "empty"},
+    {"without overrides the first is primary", {"one::x", "two::x"}, {"one:x", "two:x"}, "one"},
+    // a resolves b first, and b removes a's x; a then has only y to replace.
+    {"cycles end", {"a:b:x,y", "b:a:x,z"}, {"a:y", "b:x", "b:z"}, "a"},
+};
 
 }  // namespace
 
-TEST(Overrides, AnArchiveReplacesTheMembersOfItsBase) {
-    ArchiveFileSystem fs;
-    ASSERT_EQ(mountArchive(fs, named("base", "", {"gfx/x.png", "gfx/only_base.png"})), 1);
-    ASSERT_EQ(mountArchive(fs, named("patch", "BASE", {"GFX/X.PNG", "gfx/new.png"})), 1);
-    fs.finishMount();
-    EXPECT_EQ(visible(fs), (Strings{"base:gfx/only_base.png", "patch:GFX/X.PNG", "patch:gfx/new.png"}));
-    EXPECT_STREQ(fs.primary()->name, "patch");
-    EXPECT_EQ(fs.archives()[1]->visited, 1);
+TEST(Overrides, WinnersAndPrimary) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ArchiveFileSystem fs;
+        mountAll(fs, c.archives);
+        Strings visible;
+        for (EntryRecord* entry : fs.entries()) {
+            ASSERT_EQ(fs.openEntry(entry), 1);
+            Stream* stream = fs.takeCurrent();
+            visible.push_back(readAll(stream));
+            delete stream;
+        }
+        EXPECT_EQ(visible, c.visible);
+        ASSERT_NE(fs.primary(), nullptr);
+        EXPECT_EQ(fs.primary()->name ? fs.primary()->name : std::to_string(fs.primary()->priority), c.primary);
+    }
 }
 
-TEST(Overrides, OrderOfMountingDoesNotMatter) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("patch", "base", {"gfx/x.png"}));
-    mountArchive(fs, named("base", "", {"gfx/x.png"}));
-    fs.finishMount();
-    EXPECT_EQ(visible(fs), (Strings{"patch:gfx/x.png"}));
-    EXPECT_STREQ(fs.primary()->name, "patch");
-}
-
-TEST(Overrides, ChainsResolveFromTheBottomUp) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("top", "middle", {"a", "b"}));
-    mountArchive(fs, named("middle", "bottom", {"b", "c"}));
-    mountArchive(fs, named("bottom", "", {"a", "b", "c", "d"}));
-    fs.finishMount();
-    EXPECT_EQ(visible(fs), (Strings{"top:a", "top:b", "middle:c", "bottom:a", "bottom:d"}));
-    // "bottom:a" survives: top overrides middle only, and middle has no "a".
-    EXPECT_STREQ(fs.primary()->name, "top");
-}
-
-TEST(Overrides, PrioritiesReplaceSmallerPriorities) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("plain", "", {"x", "y"}));
-    mountArchive(fs, prioritised(1, "p1", {"x", "z"}));
-    mountArchive(fs, prioritised(2, "p2", {"x", "z", "y"}));
-    fs.finishMount();
-    EXPECT_EQ(visible(fs), (Strings{"p2:x", "p2:z", "p2:y"}));
-    EXPECT_EQ(fs.primary()->priority, 2u);
-}
-
-TEST(Overrides, PriorityZeroReplacesNothing) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("plain", "", {"x"}));
-    mountArchive(fs, prioritised(0, "p0", {"x"}));
-    fs.finishMount();
-    EXPECT_EQ(visible(fs), (Strings{"plain:x", "p0:x"}));
-    EXPECT_STREQ(fs.primary()->name, "plain");
-}
-
-TEST(Overrides, EmptyArchivesStillTakePart) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("base", "", {"x"}));
-    mountArchive(fs, named("empty", "base", {}));
-    fs.finishMount();
-    EXPECT_EQ(visible(fs), (Strings{"base:x"}));
-    EXPECT_STREQ(fs.primary()->name, "empty");
-}
-
-TEST(Overrides, WithoutOverridesTheFirstArchiveIsPrimary) {
+TEST(Overrides, NoArchivesNoPrimaryAndLookupsSeeOnlyTheWinners) {
     ArchiveFileSystem fs;
     fs.finishMount();
     EXPECT_EQ(fs.primary(), nullptr);
-    mountArchive(fs, named("one", "", {"x"}));
-    mountArchive(fs, named("two", "", {"x"}));
-    fs.finishMount();
-    EXPECT_STREQ(fs.primary()->name, "one");
+    mountAll(fs, {"base::img/a.png", "patch:base:img/a.png"});
     EXPECT_EQ(fs.archives()[0]->visited, 0);
-}
-
-TEST(Overrides, CyclesEnd) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("a", "b", {"x", "y"}));
-    mountArchive(fs, named("b", "a", {"x", "z"}));
-    fs.finishMount();
-    // a resolves b first, and b removes a's x; a then has only y to replace.
-    EXPECT_EQ(visible(fs), (Strings{"a:y", "b:x", "b:z"}));
-    EXPECT_STREQ(fs.primary()->name, "a");
-}
-
-TEST(Overrides, LookupsSeeOnlyTheWinners) {
-    ArchiveFileSystem fs;
-    mountArchive(fs, named("base", "", {"img/a.png"}));
-    mountArchive(fs, named("patch", "base", {"img/a.png"}));
-    fs.finishMount();
+    EXPECT_EQ(fs.archives()[1]->visited, 1);
     ASSERT_EQ(fs.find("nowhere/img/a.png", 0), 1);
     Stream* stream = fs.takeCurrent();
     EXPECT_EQ(readAll(stream), "patch:img/a.png");

@@ -7,20 +7,23 @@
 
 #include <gtest/gtest.h>
 
-// Runs each test in a fresh, empty working directory and goes back after.
-class ScratchDirectory : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
-    std::string path_;
+#include "tests/support/scratch_directory.h"
 
-private:
-    std::string previous_;
+class ArchiveFileSystem;
+class Stream;
+
+// Runs each test in a fresh, empty working directory.
+class InScratch : public ::testing::Test {
+protected:
+    ScratchDirectory scratch_;
 };
 
 void writeFile(const std::string& path, const std::string& bytes);
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> bytesOf(const std::string& text);
+std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& data);
+// Reads the whole remainder of a stream.
+std::string readAll(Stream* stream);
 
 struct TestMember {
     std::string name;
@@ -35,9 +38,7 @@ TestMember zlibMember(const std::string& name, const std::string& content);
 struct TestArchive {
     uint16_t kind = 0;
     uint16_t version = 1;
-    std::string name = "archive";
-    std::string baseName;
-    std::string note = "note";
+    std::string name = "archive", baseName, note = "note";
     uint32_t priority = 0;
     uint32_t directoryMethod = 0;  // 0 or 2 (zlib)
     std::vector<TestMember> members;
@@ -46,14 +47,9 @@ struct TestArchive {
     std::vector<uint8_t> bytes() const;
 };
 
-std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& data);
-
 // Writes the 47-byte header in front of `directory` (packed as given) and data.
 std::vector<uint8_t> archiveWithDirectory(uint16_t kind, uint32_t method, const std::vector<uint8_t>& packedDirectory,
                                           uint32_t unpackedSize, const std::vector<uint8_t>& data);
 
-void putU32(std::vector<uint8_t>& out, uint32_t value);
-
-// Reads the whole remainder of a stream.
-class Stream;
-std::string readAll(Stream* stream);
+// Mounts `bytes` from a memory stream the file system owns.
+int32_t mountBytes(ArchiveFileSystem& fs, const std::vector<uint8_t>& bytes, int32_t resident = 1);

@@ -9,18 +9,13 @@
 
 namespace {
 
-std::vector<uint8_t> bytesOf(const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
+std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 // Distinct-looking history so that a copy from the wrong place shows.
 std::vector<uint8_t> history(size_t size) {
     std::vector<uint8_t> data(size);
     uint32_t state = 12345;
-    for (auto& value : data) {
-        state = state * 1103515245 + 12345;
-        value = static_cast<uint8_t>(state >> 23);
-    }
+    for (auto& value : data) value = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 23);
     return data;
 }
 
@@ -33,38 +28,28 @@ StreamBuilder literals(const std::vector<uint8_t>& data) {
 
 // The expected result of copying length bytes from offset back, byte by byte.
 void appendCopy(std::vector<uint8_t>& data, size_t offset, size_t length) {
-    for (size_t i = 0; i < length; i++) {
-        uint8_t value = data[data.size() - offset];
-        data.push_back(value);
-    }
+    for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
 }
 
-TEST(LzUnpack, LiteralTagAndEndMarkerGiveOneByte) {
-    Unpacked unpacked = unpackGuarded({'L', 0xC0, 0x00}, 1);
+void expectUnpacksTo(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& expected) {
+    Unpacked unpacked = unpackGuarded(packed, expected.size());
     EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.produced, 1);
-    EXPECT_EQ(unpacked.output, bytesOf("L"));
+    EXPECT_EQ(unpacked.produced, static_cast<int32_t>(expected.size()));
+    EXPECT_EQ(unpacked.output, expected);
 }
 
-TEST(LzUnpack, BuilderWritesTheSameBytesForTheEndMarker) {
+// Hand-made streams, bit by bit, and the builder's own bytes for them.
+TEST(LzUnpack, SmallestStreams) {
+    // The first byte, tag 110 and the end marker.
+    expectUnpacksTo({'L', 0xC0, 0x00}, bytesOf("L"));
     EXPECT_EQ(StreamBuilder().byte('L').end().bytes, (std::vector<uint8_t>{'L', 0xC0, 0x00}));
-}
-
-TEST(LzUnpack, NearTokenWithFourZeroBitsWritesZeroByte) {
-    // Tag 1110000 1: the near token with 0000, then the first bit of the end
-    // marker; the next tag byte carries its 1, 0; then the offset byte 0.
-    Unpacked unpacked = unpackGuarded({'a', 0xE1, 0x80, 0x00}, 2);
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, (std::vector<uint8_t>{'a', 0}));
-}
-
-TEST(LzUnpack, TagBytesAreReadWhenTheirFirstBitIsNeeded) {
+    // Tag 1110000 1: the near token with 0000 (a zero byte), then the end
+    // marker's first bit; the next tag byte carries its 1, 0; then offset byte 0.
+    expectUnpacksTo({'a', 0xE1, 0x80, 0x00}, {'a', 0});
     // Nine literals: the ninth control bit needs a second tag byte, which
     // comes after the eighth literal byte.
     std::vector<uint8_t> packed = {'0', 0x00, '1', '2', '3', '4', '5', '6', '7', '8', 0x60, '9', 0x00};
-    Unpacked unpacked = unpackGuarded(packed, 10);
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, bytesOf("0123456789"));
+    expectUnpacksTo(packed, bytesOf("0123456789"));
     EXPECT_EQ(literals(bytesOf("0123456789")).end().bytes, packed);
 }
 
@@ -74,36 +59,34 @@ TEST(LzUnpack, TagBytesAreReadWhenTheirFirstBitIsNeeded) {
 struct Token {
     enum Kind { Literal, Near, Short, Match, Repeat } kind;
     uint32_t offset;  // or the literal's value
-    uint32_t coded = 0;
-    uint32_t copied = 0;
+    uint32_t coded = 0, copied = 0;
 };
 
 TEST(LzUnpack, TokenSequences) {
     struct Case {
         const char* name;
-        size_t history;
+        std::vector<uint8_t> history;
         std::vector<Token> tokens;
-        const char* tail = nullptr;  // the last bytes, when the history is text
     };
     const Case cases[] = {
-        {"near tokens 15, 1 and 3 back", 0, {{Token::Near, 15, 0, 1}, {Token::Near, 1, 0, 1}, {Token::Near, 3, 0, 1}},
-         "bbp"},
-        {"short matches of 2 and 3", 200, {{Token::Short, 127, 2, 2}, {Token::Short, 1, 3, 3}, {Token::Short, 100, 3, 3}}},
-        {"overlapping copies repeat their own output", 1,
+        {"near tokens 15, 1 and 3 back", bytesOf("abcdefghijklmnop"),
+         {{Token::Near, 15, 0, 1}, {Token::Near, 1, 0, 1}, {Token::Near, 3, 0, 1}}},
+        {"short matches of 2 and 3", history(200),
+         {{Token::Short, 127, 2, 2}, {Token::Short, 1, 3, 3}, {Token::Short, 100, 3, 3}}},
+        {"overlapping copies repeat their own output", bytesOf("x"),
          {{Token::Match, 1, 30, 32}, {Token::Literal, 'a'}, {Token::Literal, 'b'}, {Token::Literal, 'c'},
           {Token::Match, 3, 10, 12}, {Token::Match, 2, 40, 42}}},
         // A long match sets 2000, the near token keeps it, a repeat reuses it;
         // then a short match sets 50 and the next repeat follows that.
-        {"repeat uses the last match's offset", 3000,
+        {"repeat uses the last match's offset", history(3000),
          {{Token::Match, 2000, 6, 7}, {Token::Near, 4, 0, 1}, {Token::Repeat, 0, 9, 9}, {Token::Short, 50, 3, 3},
           {Token::Literal, 7}, {Token::Repeat, 0, 2, 2}}},
-        {"repeat length has no adjustment", 100,
+        {"repeat length has no adjustment", history(100),
          {{Token::Short, 90, 2, 2}, {Token::Repeat, 0, 2, 2}, {Token::Match, 37, 2, 4}, {Token::Repeat, 0, 5, 5}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<uint8_t> expected = c.history ? history(c.history) : bytesOf("abcdefghijklmnop");
-        if (c.history == 1) expected = bytesOf("x");
+        std::vector<uint8_t> expected = c.history;
         StreamBuilder builder = literals(expected);
         uint32_t last = 0;
         for (const Token& t : c.tokens) {
@@ -118,48 +101,29 @@ TEST(LzUnpack, TokenSequences) {
             if (t.kind == Token::Short || t.kind == Token::Match) last = t.offset;
             appendCopy(expected, t.kind == Token::Repeat ? last : t.offset, t.copied);
         }
-        Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-        EXPECT_EQ(unpacked.result, LzResult::Complete);
-        EXPECT_EQ(unpacked.output, expected);
-        if (c.tail) {
-            EXPECT_EQ(std::string(expected.end() - 3, expected.end()), c.tail);
-        }
+        expectUnpacksTo(builder.end().bytes, expected);
     }
+    // The near tokens above copy "b", "b" and "p" onto "a".."p".
+    expectUnpacksTo(literals(bytesOf("abcdefghijklmnop")).nearToken(15).nearToken(1).nearToken(3).end().bytes,
+                    bytesOf("abcdefghijklmnopbbp"));
 }
-
-struct RangeCase {
-    uint32_t offset;
-    uint32_t coded;
-    uint32_t length;  // what the unpacker must copy
-};
 
 TEST(LzUnpack, MatchLengthAdjustmentByOffsetRange) {
-    const RangeCase cases[] = {
-        {1, 2, 4},       {127, 2, 4},     {127, 9, 11},   {128, 2, 2},    {200, 5, 5},
-        {1279, 2, 2},    {1280, 2, 3},    {5000, 7, 8},   {31999, 2, 3},  {32000, 2, 4},
-        {40000, 13, 15}, {65535, 2, 4},   {300, 1000, 1000},
+    struct Case {
+        uint32_t offset, coded, length;  // length: what the unpacker must copy
     };
-    std::vector<uint8_t> data = history(70000);
-    for (const RangeCase& c : cases) {
+    const Case cases[] = {
+        {1, 2, 4},       {127, 2, 4},   {127, 9, 11},  {128, 2, 2},     {200, 5, 5},     {1279, 2, 2},
+        {1280, 2, 3},    {5000, 7, 8},  {31999, 2, 3}, {32000, 2, 4},   {40000, 13, 15}, {65535, 2, 4},
+        {300, 1000, 1000},
+    };
+    const std::vector<uint8_t> data = history(70000);
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.offset);
-        StreamBuilder builder = literals(data);
-        builder.match(c.offset, c.coded);
         std::vector<uint8_t> expected = data;
         appendCopy(expected, c.offset, c.length);
-        Unpacked unpacked = unpackGuarded(builder.end().bytes, expected.size());
-        EXPECT_EQ(unpacked.result, LzResult::Complete);
-        EXPECT_EQ(unpacked.produced, static_cast<int32_t>(expected.size()));
-        EXPECT_EQ(unpacked.output, expected);
+        expectUnpacksTo(literals(data).match(c.offset, c.coded).end().bytes, expected);
     }
-}
-
-TEST(LzUnpack, BytesAfterTheEndMarkerAreIgnored) {
-    std::vector<uint8_t> packed = StreamBuilder().byte('q').literal('r').end().bytes;
-    packed.push_back(0xFF);
-    packed.push_back(0x12);
-    Unpacked unpacked = unpackGuarded(packed, 2);
-    EXPECT_EQ(unpacked.result, LzResult::Complete);
-    EXPECT_EQ(unpacked.output, bytesOf("qr"));
 }
 
 }  // namespace

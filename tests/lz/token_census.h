@@ -7,15 +7,9 @@
 #include <vector>
 
 struct TokenCensus {
-    size_t literals = 0;
-    size_t nearZero = 0;    // the single-byte token's zero-byte form
-    size_t nearCopy = 0;    // the single-byte token copying 1 to 15 back
-    size_t shortMatches = 0;
-    size_t repeats = 0;
-    size_t matchesBelow128 = 0;
-    size_t matchesBelow1280 = 0;
-    size_t matchesBelow32000 = 0;
-    size_t matchesFar = 0;
+    // nearZero and nearCopy are the single-byte token's zero-byte form and its copy from 1 to 15 back.
+    size_t literals = 0, nearZero = 0, nearCopy = 0, shortMatches = 0, repeats = 0;
+    size_t matchesBelow128 = 0, matchesBelow1280 = 0, matchesBelow32000 = 0, matchesFar = 0;
     std::vector<uint8_t> output;
 };
 
@@ -41,9 +35,7 @@ inline TokenCensus takeCensus(const std::vector<uint8_t>& packed) {
         return value;
     };
     auto copy = [&](uint32_t offset, uint32_t length) {
-        for (uint32_t i = 0; i < length; i++) {
-            census.output.push_back(census.output.at(census.output.size() - offset));
-        }
+        for (uint32_t i = 0; i < length; i++) census.output.push_back(census.output.at(census.output.size() - offset));
     };
 
     uint32_t last = 0;
