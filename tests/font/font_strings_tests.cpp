@@ -180,4 +180,10 @@ TEST(WideFormat, CutsAtTheLimitButCountsEverything) {
     EXPECT_EQ(buffer[4], 0);
     EXPECT_EQ(buffer[5], u'#');
     EXPECT_EQ(format_into(nullptr, 0, u"%d", 123456), 6u);
+    // Nothing is stored at the limit before the end: an argument read from
+    // there, behind the fifth unit, still reads as empty.
+    char16_t shared[8] = {u'#', u'#', u'#', u'#', 0, u'z', u'z', 0};
+    EXPECT_EQ(format_into(shared, 4, u"vwxyz%s", shared + 4), 5u);
+    EXPECT_EQ(std::u16string(shared, 4), u"vwxy");
+    EXPECT_EQ(shared[4], 0);
 }
