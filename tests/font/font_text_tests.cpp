@@ -2,6 +2,7 @@
 // and drawn into an off-screen window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -84,8 +85,8 @@ protected:
     static const FontDefinition& definition() { return *font_->definition; }
 
     template <typename Draw>
-    static Image render(Draw draw, float red = 0, float green = 0, float blue = 0) {
-        glClearColor(red, green, blue, 0);
+    static Image render(Draw draw) {
+        glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
         draw();
         return Image{gl_->read_pixels()};
@@ -102,13 +103,8 @@ protected:
         ADD_FAILURE() << "no baked glyph " << int(code);
         return 0;
     }
-    static const BakedGlyph* baked_glyph(char16_t code) {
-        for (const BakedGlyph& glyph : baked_->glyphs)
-            if (glyph.code == code) return &glyph;
-        return nullptr;
-    }
-    // First and last columns of a loaded glyph's cell that pass the alpha test.
-    static std::pair<int, int> cell_ink(const GlyphRecord& cell) {
+    // First and last columns (or rows) of a loaded glyph's cell that pass the alpha test.
+    static std::pair<int, int> cell_ink(const GlyphRecord& cell, bool rows = false) {
         const std::vector<uint8_t>& page = baked_->pages[size_t(cell.page)];
         int first = -1, last = -1;
         for (int column = 0; column < cell.width; ++column)
@@ -116,33 +112,23 @@ protected:
                 const int px = cell.x + column, py = cell.y + row;
                 if (px < 0 || py < 0 || px >= kBakedPageSize || py >= kBakedPageSize) continue;
                 if (page[(size_t(py) * kBakedPageSize + px) * 3] > 127) {
-                    if (first < 0) first = column;
-                    last = column;
+                    if (first < 0 || (rows && row < first)) first = rows ? row : column;
+                    last = std::max(last, rows ? row : column);
                 }
             }
         return {first, last};
     }
 
-    static GlTestContext* gl_;
-    static ScratchDirectory* directory_;
-    static BakedFont* baked_;
-    static bool baked_ok_;
-    static std::string bake_error_;
-    static uint32_t texture_ids_[16];
-    static float client_width_;
-    static float client_height_;
-    static UnicodeFont* font_;
+    inline static GlTestContext* gl_ = nullptr;
+    inline static ScratchDirectory* directory_ = nullptr;
+    inline static BakedFont* baked_ = nullptr;
+    inline static bool baked_ok_ = false;
+    inline static std::string bake_error_;
+    inline static uint32_t texture_ids_[16];
+    inline static float client_width_ = float(kW);
+    inline static float client_height_ = float(kH);
+    inline static UnicodeFont* font_ = nullptr;
 };
-
-GlTestContext* FontText::gl_ = nullptr;
-ScratchDirectory* FontText::directory_ = nullptr;
-BakedFont* FontText::baked_ = nullptr;
-bool FontText::baked_ok_ = false;
-std::string FontText::bake_error_;
-uint32_t FontText::texture_ids_[16];
-float FontText::client_width_ = float(kW);
-float FontText::client_height_ = float(kH);
-UnicodeFont* FontText::font_ = nullptr;
 
 }  // namespace
 
@@ -242,15 +228,7 @@ TEST_F(FontText, CellsAreDrawnAtTheLineTopAndScaled) {
     const Image image = render_text(u"I", 100, y, l);
     const float tallest = float(g.height);
     const float top = y + (tallest - (tallest - f.top) * l - 1.0f) / 2.0f;
-    // Rows of the cell that pass the alpha test.
-    int first_row = -1, last_row = -1;
-    const std::vector<uint8_t>& page = baked_->pages[size_t(g.page)];
-    for (int row = 0; row < g.height; ++row)
-        for (int column = 0; column < g.width; ++column)
-            if (page[(size_t(g.y + row) * kBakedPageSize + g.x + column) * 3] > 127) {
-                if (first_row < 0) first_row = row;
-                last_row = row;
-            }
+    const auto [first_row, last_row] = cell_ink(g, true);
     int drawn_first = -1, drawn_last = -1;
     for (int py = 0; py < kH; ++py)
         for (int px = 0; px < kW; ++px)
