@@ -101,27 +101,19 @@ TEST_F(TextureTest, UnusableSizesWriteNothing) {
     EXPECT_EQ(untouched, Bytes(4, 0xAB));
 }
 
+// Raw pages are converted and filtered linearly with repeat; a missing file
+// replaces whatever was there with transparent black.
 TEST_F(TextureTest, LoadRawTextureUploadsWithLinearFilteringAndRepeat) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
     load_raw_texture(texture, "key.raw", 2, 2, kAlphaColourKey);
     EXPECT_EQ(bound_texture(), GLint(texture));
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_T), GL_REPEAT);
+    for (GLenum name : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texture_parameter(name), GL_LINEAR);
+    for (GLenum name : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texture_parameter(name), GL_REPEAT);
     EXPECT_EQ(texture_image(texture, 2, 2), convert("key.raw", 2, 2, kAlphaColourKey));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    glDeleteTextures(1, &texture);
-}
-
-TEST_F(TextureTest, LoadRawTextureOfAMissingFileIsTransparent) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    const Bytes opaque(4 * 4, 0xFF);
-    upload_rgba_texture(texture, opaque.data(), 2, 2);
     load_raw_texture(texture, "missing.raw", 2, 2, 0);
     EXPECT_EQ(texture_image(texture, 2, 2), Bytes(16, 0));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glDeleteTextures(1, &texture);
 }
 
@@ -134,10 +126,8 @@ TEST_F(TextureTest, UploadRgbaUsesNearestFilteringAndClamp) {
     upload_rgba_texture(texture, pixels.data(), 3, 2);
     EXPECT_EQ(pixels, kept);
     EXPECT_EQ(bound_texture(), GLint(texture));
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    for (GLenum name : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texture_parameter(name), GL_NEAREST);
+    for (GLenum name : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texture_parameter(name), GL_CLAMP);
     EXPECT_EQ(texture_image(texture, 3, 2), pixels);
     // A second upload replaces the image.
     const Bytes other(3 * 2 * 4, 0x42);
