@@ -10,7 +10,9 @@
 #include "kit/encoder/analysis_transform.h"
 #include "kit/encoder/coefficient_coder.h"
 #include "kit/encoder/coefficient_layout.h"
+#include "kit/encoder/colour_planes.h"
 #include "kit/encoder/picture_encoder.h"
+#include "test_pictures.h"
 #include "tests/support/picture_tables.h"
 
 using namespace encoder;
@@ -46,9 +48,6 @@ TEST(AnalysisTransform, InvertsTheLineSynthesisBothWays) {
 // DCT and its scaling) costs hundreds. Smooth planes, and impulses at the
 // corners and edges for the mirrored ends and region borders.
 TEST(AnalysisTransform, DecoderSynthesisInvertsThePlaneAnalysis) {
-    const double pi = std::acos(-1.0);
-    std::mt19937 random(100);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
     struct Plane {
         std::string name;
         int w, h;
@@ -56,18 +55,10 @@ TEST(AnalysisTransform, DecoderSynthesisInvertsThePlaneAnalysis) {
     };
     std::vector<Plane> planes;
     const int sizes[][2] = {{64, 64}, {128, 64}, {256, 128}, {192, 64}, {1024, 512}};
-    for (const auto& size : sizes) {
-        const int w = size[0], h = size[1];
-        std::vector<double> plane(size_t(w) * h, 0.0);
-        for (int k = 0; k < 6; ++k) {
-            const double fx = unit(random) * 4.0, fy = unit(random) * 4.0, phase = unit(random) * 2 * pi;
-            const double amplitude = 30.0 + unit(random) * 60.0;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    plane[size_t(y) * w + x] += amplitude * std::cos(2 * pi * (fx * x / w + fy * y / h) + phase);
-        }
-        planes.push_back({std::to_string(w) + "x" + std::to_string(h) + " smooth", w, h, plane});
-    }
+    uint32_t seed = 100;
+    for (const auto& size : sizes)
+        planes.push_back({std::to_string(size[0]) + "x" + std::to_string(size[1]) + " smooth", size[0], size[1],
+                          toColourPlanes(smoothPicture(size[0], size[1], seed++)).luma});
     const int impulses[][2] = {{0, 0}, {127, 63}, {0, 63}, {127, 0}, {63, 31}, {64, 32}, {3, 60}};
     for (const auto& p : impulses) {
         std::vector<double> plane(size_t(128) * 64, 0.0);
