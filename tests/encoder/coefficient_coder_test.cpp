@@ -73,26 +73,6 @@ TEST(CoefficientCoder, DecoderReadsBackRandomPlanes) {
     }
 }
 
-TEST(CoefficientCoder, PlanesFollowEachOtherWithoutAlignment) {
-    const std::vector<int16_t> first = randomPlane(128, 64, 0.1, 5, 11);
-    const std::vector<int16_t> second = randomPlane(128, 64, 0.2, 50, 12);
-    BitWriter out;
-    out.writeBits(5, 3);  // start off a byte boundary
-    encodePlaneCoefficients(first, 128, 64, out);
-    encodePlaneCoefficients(second, 128, 64, out);
-    std::vector<uint8_t> bytes = out.finish();
-    MemoryStream stream(bytes.data(), int32_t(bytes.size()), 0);
-    PictureDecoder decoder;
-    decoder.reader.attach(&stream);
-    ASSERT_TRUE(decoder.prepareCoefficientDecoding(128, 64));
-    EXPECT_EQ(decoder.reader.readBits(3), 5u);
-    std::vector<int16_t> plane(128 * 64);
-    ASSERT_TRUE(decoder.decodePlaneCoefficients(plane.data()));
-    EXPECT_EQ(plane, first);
-    ASSERT_TRUE(decoder.decodePlaneCoefficients(plane.data()));
-    EXPECT_EQ(plane, second);
-}
-
 TEST(CoefficientCoder, RejectsMagnitudesBeyondFifteenBits) {
     std::vector<int16_t> plane(64 * 64, 0);
     plane[5] = -32768;
