@@ -77,7 +77,8 @@ TEST(SynthesizeLine, DocumentedValues) {
     EXPECT_EQ(line, std::vector<int16_t>(64, 141));
 }
 
-// Every vector path gives exactly the bits of the scalar line synthesis.
+// Every vector path, and the one chosen for the processor, gives exactly the
+// bits of the scalar line synthesis.
 TEST(SynthesizePlane, MatchesScalarLinesOnRandomPlanes) {
     std::mt19937 random(11);
     const int sizes[][2] = {{64, 64}, {128, 64}, {192, 192}, {256, 128}, {1024, 512}};
@@ -99,6 +100,9 @@ TEST(SynthesizePlane, MatchesScalarLinesOnRandomPlanes) {
                 ASSERT_TRUE(synthesizePlaneWith(plane.data(), w, h, path));
                 EXPECT_EQ(plane, expected) << w << "x" << h << " range " << range << " path " << int(path);
             }
+            std::vector<int16_t> plane = input;  // the path the processor chooses
+            ASSERT_TRUE(synthesizePlane(plane.data(), w, h));
+            EXPECT_EQ(plane, expected) << w << "x" << h << " range " << range;
         }
     }
 }
