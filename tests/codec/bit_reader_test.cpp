@@ -7,75 +7,52 @@
 #include "lib/stream.h"
 #include "test_streams.h"
 
-TEST(BitReader, HeaderOfA1024By512Picture) {
-    uint8_t bytes[] = {0x08, 0x00, 0x08, 0x00};
-    MemoryStream stream(bytes, 4, 0);
+TEST(BitReader, FixedReadsAndTheEnd) {
+    uint8_t header[] = {0x08, 0x00, 0x08, 0x00};  // a 1024 x 512 picture
+    MemoryStream stream(header, 4, 0);
     BitReader reader;
     reader.attach(&stream);
     EXPECT_EQ(reader.readBits(15), 1024u);
     EXPECT_EQ(reader.readBits(15), 512u);
     EXPECT_EQ(reader.bitsConsumed(), 30);
     EXPECT_FALSE(reader.pastEnd());
-}
 
-TEST(BitReader, BitsPastTheEndAreZero) {
-    uint8_t bytes[] = {0xFF, 0xFF};
-    MemoryStream stream(bytes, 2, 0);
-    BitReader reader;
-    reader.attach(&stream);
-    EXPECT_EQ(reader.readBits(16), 0xFFFFu);
-    EXPECT_FALSE(reader.pastEnd());
-    for (int i = 0; i < 10000; ++i) ASSERT_EQ(reader.readBits(24), 0u);
-    EXPECT_TRUE(reader.pastEnd());
-    EXPECT_EQ(reader.bytesDelivered(), 2);
-}
-
-TEST(BitReader, EndDetectedAtTheFirstMissingBit) {
+    // The end is passed at the first missing bit; what follows reads as zero.
     uint8_t bytes[] = {0xA5, 0x5A, 0xC3};
-    MemoryStream stream(bytes, 3, 0);
-    BitReader reader;
-    reader.attach(&stream);
+    MemoryStream second(bytes, 3, 0);
+    reader.attach(&second);
     EXPECT_EQ(reader.readBits(23), 0xA55AC3u >> 1);
-    EXPECT_FALSE(reader.pastEnd());
     EXPECT_EQ(reader.readBit(), 1u);
     EXPECT_FALSE(reader.pastEnd());
     EXPECT_EQ(reader.readBit(), 0u);
     EXPECT_TRUE(reader.pastEnd());
-}
+    for (int i = 0; i < 10000; ++i) ASSERT_EQ(reader.readBits(24), 0u);
+    EXPECT_EQ(reader.bytesDelivered(), 3);
 
-TEST(BitReader, NoStreamReadsZeros) {
-    BitReader reader;
     reader.attach(nullptr);
     EXPECT_EQ(reader.readBits(24), 0u);
     EXPECT_TRUE(reader.pastEnd());
 }
 
-namespace {
-
-void checkRandomReads(int most) {
-    std::mt19937 random(uint32_t(5 + most));
-    std::vector<uint8_t> bytes(20000);
-    for (auto& b : bytes) b = uint8_t(random());
-    TrickleStream stream(bytes.data(), int32_t(bytes.size()), most);
-    BitReader reader;
-    reader.attach(&stream);
-    size_t bit = 0;
-    std::uniform_int_distribution<int> width(1, 24);
-    while (bit + 24 <= bytes.size() * 8) {
-        int n = width(random);
-        uint32_t expected = 0;
-        for (int i = 0; i < n; ++i, ++bit) expected = expected * 2 + ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
-        ASSERT_EQ(reader.readBits(n), expected) << "at bit " << bit << " reading " << n;
-    }
-    EXPECT_EQ(reader.bitsConsumed(), int64_t(bit));
-    EXPECT_FALSE(reader.pastEnd());
-}
-
-}  // namespace
-
 // Reads of 1 .. 24 bits across many buffer refills, with whole and short stream reads.
 TEST(BitReader, RandomWidthsAcrossRefills) {
-    checkRandomReads(1 << 30);
-    checkRandomReads(7);
-    checkRandomReads(1);
+    for (int most : {1 << 30, 7, 1}) {
+        SCOPED_TRACE("at most " + std::to_string(most) + " bytes a read");
+        std::mt19937 random(uint32_t(5 + most));
+        std::vector<uint8_t> bytes(20000);
+        for (auto& b : bytes) b = uint8_t(random());
+        TrickleStream stream(bytes.data(), int32_t(bytes.size()), most);
+        BitReader reader;
+        reader.attach(&stream);
+        size_t bit = 0;
+        std::uniform_int_distribution<int> width(1, 24);
+        while (bit + 24 <= bytes.size() * 8) {
+            int n = width(random);
+            uint32_t expected = 0;
+            for (int i = 0; i < n; ++i, ++bit) expected = expected * 2 + ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
+            ASSERT_EQ(reader.readBits(n), expected) << "at bit " << bit << " reading " << n;
+        }
+        EXPECT_EQ(reader.bitsConsumed(), int64_t(bit));
+        EXPECT_FALSE(reader.pastEnd());
+    }
 }

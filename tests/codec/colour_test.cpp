@@ -15,29 +15,11 @@ std::vector<uint8_t> pixel(int16_t l, int16_t o, int16_t g) {
     return bgr;
 }
 
-}  // namespace
-
-TEST(Colour, LumaClamps) {
-    EXPECT_EQ(pixel(600, 0, 0), (std::vector<uint8_t>{255, 255, 255}));
-    EXPECT_EQ(pixel(-600, 0, 0), (std::vector<uint8_t>{0, 0, 0}));
-    EXPECT_EQ(pixel(0, 0, 0), (std::vector<uint8_t>{128, 128, 128}));
-}
-
-TEST(Colour, OrangeChroma) {
-    // Blue, green, red.
-    EXPECT_EQ(pixel(0, 400, 0), (std::vector<uint8_t>{78, 128, 178}));
-}
-
-TEST(Colour, ShiftsRoundTowardsMinusInfinity) {
-    // Cg = -1 >> 2 = -1, t = 0 - (-1 >> 1) = 1, green = 0: 128; blue = 1, red = 1.
-    EXPECT_EQ(pixel(0, 0, -1), (std::vector<uint8_t>{129, 128, 129}));
-}
-
-// Random values for n pixels, the first ones every combination of extremes.
 struct Planes {
     std::vector<int16_t> l, o, g;
 };
 
+// Random values for count pixels, the first ones every combination of extremes.
 Planes extremesThenRandom(int count) {
     std::mt19937 random(3);
     std::uniform_int_distribution<int> any(-32768, 32767);
@@ -50,43 +32,46 @@ Planes extremesThenRandom(int count) {
         planes.g[i] = int16_t(pick(random));
     }
     const int16_t extremes[] = {-32768, 32767, -1, 0, 1, 511, -512};
-    int i = 0;
-    for (int16_t a : extremes)
-        for (int16_t b : extremes)
-            for (int16_t c : extremes) {
-                if (i == count) return planes;
-                planes.l[i] = a;
-                planes.o[i] = b;
-                planes.g[i] = c;
-                ++i;
-            }
+    for (int i = 0; i < count && i < 7 * 7 * 7; ++i) {
+        planes.l[i] = extremes[i / 49];
+        planes.o[i] = extremes[i / 7 % 7];
+        planes.g[i] = extremes[i % 7];
+    }
     return planes;
 }
 
-// The vector path on every extreme and many random values, against one pixel
-// at a time; counts that end on a whole step of eight pixels and within one.
+}  // namespace
+
+TEST(Colour, DocumentedPixels) {
+    EXPECT_EQ(pixel(600, 0, 0), (std::vector<uint8_t>{255, 255, 255}));  // luma clamps
+    EXPECT_EQ(pixel(-600, 0, 0), (std::vector<uint8_t>{0, 0, 0}));
+    EXPECT_EQ(pixel(0, 0, 0), (std::vector<uint8_t>{128, 128, 128}));
+    EXPECT_EQ(pixel(0, 400, 0), (std::vector<uint8_t>{78, 128, 178}));  // orange: blue, green, red
+    // Shifts round towards minus infinity: Cg = -1 >> 2 = -1, t = 0 - (-1 >> 1) = 1.
+    EXPECT_EQ(pixel(0, 0, -1), (std::vector<uint8_t>{129, 128, 129}));
+}
+
+// The vector path against one pixel at a time; counts that end on a whole
+// step of eight pixels and within one.
 TEST(Colour, VectorPathMatchesPixelPath) {
     for (int count : {4096 + 12, 4096, 8}) {
         const Planes planes = extremesThenRandom(count);
         std::vector<uint8_t> fast(size_t(count) * 3 + 1, 0xEE);
         convertToBgr(planes.l.data(), planes.o.data(), planes.g.data(), count, fast.data());
         EXPECT_EQ(fast.back(), 0xEE) << "wrote past the last pixel, count " << count;
-        for (int p = 0; p < count; ++p) {
-            auto expected = pixel(planes.l[p], planes.o[p], planes.g[p]);
-            ASSERT_EQ(fast[size_t(p) * 3], expected[0]) << "pixel " << p << " of " << count;
-            ASSERT_EQ(fast[size_t(p) * 3 + 1], expected[1]) << "pixel " << p << " of " << count;
-            ASSERT_EQ(fast[size_t(p) * 3 + 2], expected[2]) << "pixel " << p << " of " << count;
-        }
+        for (int p = 0; p < count; ++p)
+            ASSERT_EQ(std::vector<uint8_t>(fast.begin() + 3 * p, fast.begin() + 3 * p + 3),
+                      pixel(planes.l[p], planes.o[p], planes.g[p]))
+                << "pixel " << p << " of " << count;
     }
 }
 
 // Planes in bands give the pixels row by row, each from the values at its
-// own row and column, and nothing is written past the picture; both builds.
+// own row and column, and nothing is written past the picture; every build.
 TEST(Colour, BandsGiveRowsOfPixels) {
     const int width = 40, height = 24;
     const Planes values = extremesThenRandom(width * height);  // row-major
-    Planes bands{std::vector<int16_t>(values.l.size()), std::vector<int16_t>(values.o.size()),
-                 std::vector<int16_t>(values.g.size())};
+    Planes bands = values;
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column) {
             const size_t from = size_t(row) * width + column, to = bandIndex(row, column, width);
@@ -102,10 +87,9 @@ TEST(Colour, BandsGiveRowsOfPixels) {
         std::vector<uint8_t> bgr(size_t(width) * height * 3 + 1, 0xEE);
         convert(bands.l.data(), bands.o.data(), bands.g.data(), width, height, bgr.data());
         EXPECT_EQ(bgr.back(), 0xEE) << "wrote past the last pixel";
-        for (int p = 0; p < width * height; ++p) {
-            auto expected = pixel(values.l[p], values.o[p], values.g[p]);
-            ASSERT_EQ(std::vector<uint8_t>(bgr.begin() + 3 * p, bgr.begin() + 3 * p + 3), expected)
+        for (int p = 0; p < width * height; ++p)
+            ASSERT_EQ(std::vector<uint8_t>(bgr.begin() + 3 * p, bgr.begin() + 3 * p + 3),
+                      pixel(values.l[p], values.o[p], values.g[p]))
                 << "row " << p / width << " column " << p % width;
-        }
     }
 }

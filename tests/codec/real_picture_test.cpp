@@ -10,7 +10,6 @@
 #include "codec/dequantise.h"
 #include "codec/picture_decoder.h"
 #include "codec/synthesis.h"
-#include "codec/synthesis_lanes.h"
 #include "kit/encoder/picture_encoder.h"
 #include "kit/image/collage.h"
 #include "kit/image/rgb_image.h"
@@ -68,18 +67,8 @@ void checkAgainstReference(const RgbImage& image) {
         std::copy(coded[p].begin(), coded[p].end(), plane);
         ASSERT_TRUE(dequantisePlane(&plane, w, h, qualities[p]));
         ASSERT_EQ(std::vector<int16_t>(plane, plane + coded[p].size()), expected.blockPlanes[p]) << "plane " << p;
-        std::vector<int16_t> blocks(plane, plane + coded[p].size());
         ASSERT_TRUE(synthesizePlane(plane, w, h));
         ASSERT_EQ(std::vector<int16_t>(plane, plane + coded[p].size()), expected.samplePlanes[p]) << "plane " << p;
-        // The 128-bit path as well, whichever the processor chose above, and
-        // the 256-bit one where it runs (the 512-bit one is preferred to it).
-        std::vector<int16_t> wide = blocks;
-        ASSERT_TRUE(synthesizePlaneWith(blocks.data(), w, h, LanePath::sse2));
-        ASSERT_EQ(blocks, expected.samplePlanes[p]) << "plane " << p;
-        if (avxAvailable()) {
-            ASSERT_TRUE(synthesizePlaneWith(wide.data(), w, h, LanePath::avx));
-            ASSERT_EQ(wide, expected.samplePlanes[p]) << "plane " << p;
-        }
         heapFree(plane);
     }
 

@@ -9,23 +9,18 @@
 
 namespace {
 
-class Bits {
-public:
-    explicit Bits(const std::vector<uint8_t>& bytes) : bytes(bytes) {}
+// Reads bits most significant first; bits past the end read as zero.
+struct Bits {
+    const std::vector<uint8_t>& bytes;
+    size_t position = 0;
     uint32_t read(int n) {
         uint32_t value = 0;
-        for (int i = 0; i < n; ++i) {
-            size_t byte = position / 8;
-            uint32_t bit = byte < bytes.size() ? (bytes[byte] >> (7 - position % 8)) & 1 : 0;
-            value = value * 2 + bit;
-            ++position;
+        for (int i = 0; i < n; ++i, ++position) {
+            const size_t byte = position / 8;
+            value = value * 2 + (byte < bytes.size() ? (bytes[byte] >> (7 - position % 8)) & 1 : 0);
         }
         return value;
     }
-
-private:
-    const std::vector<uint8_t>& bytes;
-    size_t position = 0;
 };
 
 struct PlaneDecoder {
@@ -37,9 +32,7 @@ struct PlaneDecoder {
     int32_t decodeRun(int32_t d) {
         if (bits.read(1) == 0) {
             pending = 0;
-            int32_t run = (1 << k) - 1;
-            k += 1;
-            return run;
+            return (1 << k++) - 1;
         }
         uint32_t v = bits.read(k + 1);
         pending = (v & 1) ? -d : d;
@@ -47,49 +40,38 @@ struct PlaneDecoder {
         return int32_t(v >> 1);
     }
 
-    int16_t& at(Cell cell, int32_t y, int32_t x) {
-        int32_t row = cell.row * (height / 64) + y;
-        int32_t column = cell.column * (width / 64) + x;
-        return plane[size_t(row) * width + column];
-    }
-
-    void significancePass(Cell cell, int32_t d) {
-        for (int32_t y = 0; y < height / 64; ++y)
-            for (int32_t x = 0; x < width / 64; ++x) {
-                int16_t& c = at(cell, y, x);
-                if (c != 0) continue;
-                if (n > 0) {
-                    --n;
-                } else {
-                    c = int16_t(pending);
-                    n = decodeRun(d);
-                }
-            }
-    }
-
-    void refinementPass(Cell cell, int32_t d) {
-        for (int32_t y = 0; y < height / 64; ++y)
-            for (int32_t x = 0; x < width / 64; ++x) {
-                int16_t& c = at(cell, y, x);
-                if (c >= 2 * d) {
-                    if (bits.read(1)) c = int16_t(c + d);
-                } else if (c <= -2 * d) {
-                    if (bits.read(1)) c = int16_t(c - d);
-                }
+    // Cell by cell in scan order: the significance pass of the group, then its refinement pass.
+    void passes(int32_t g, int32_t d) {
+        for (int refine = 0; refine < 2; ++refine)
+            for (int32_t s = 16 * g; s < 16 * g + 16; ++s) {
+                const Cell cell = cellOfScanPosition(s);
+                for (int32_t y = 0; y < height / 64; ++y)
+                    for (int32_t x = 0; x < width / 64; ++x) {
+                        int16_t& c = plane[size_t(cell.row * (height / 64) + y) * width + cell.column * (width / 64) + x];
+                        if (refine) {
+                            if (c >= 2 * d && bits.read(1)) c = int16_t(c + d);
+                            else if (c <= -2 * d && bits.read(1)) c = int16_t(c - d);
+                        } else if (c == 0) {
+                            if (n > 0) {
+                                --n;
+                            } else {
+                                c = int16_t(pending);
+                                n = decodeRun(d);
+                            }
+                        }
+                    }
             }
     }
 
     void decode() {
         std::fill(plane.begin(), plane.end(), 0);
         for (int32_t g = 0; g < 256; ++g) {
-            int32_t planes = int32_t(bits.read(4));
-            if (planes == 0) continue;
-            for (int32_t d = 1 << (planes - 1); d >= 1; d /= 2) {
+            const int32_t planes = int32_t(bits.read(4));
+            for (int32_t d = planes ? 1 << (planes - 1) : 0; d >= 1; d /= 2) {
                 pending = 0;
                 k = 1;
                 n = decodeRun(d);
-                for (int32_t s = 16 * g; s < 16 * g + 16; ++s) significancePass(cellOfScanPosition(s), d);
-                for (int32_t s = 16 * g; s < 16 * g + 16; ++s) refinementPass(cellOfScanPosition(s), d);
+                passes(g, d);
             }
         }
     }
@@ -142,7 +124,7 @@ void referenceSynthesize(std::vector<int16_t>& plane, int32_t width, int32_t hei
 
 ReferencePicture referenceDecode(const std::vector<uint8_t>& file) {
     ReferencePicture picture;
-    Bits bits(file);
+    Bits bits{file};
     picture.width = int32_t(bits.read(15));
     picture.height = int32_t(bits.read(15));
     const int32_t w = picture.width, h = picture.height;

@@ -71,15 +71,18 @@ std::string photoDirectory() {
     return directory;
 }
 
+RgbImage roundTripBytes(const std::vector<uint8_t>& bytes, int width, int height) {
+    const DecodedPicture decoded = decodePictureBytes(bytes);
+    EXPECT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(decoded.width, width);
+    EXPECT_EQ(decoded.height, height);
+    return decoded.ok ? toRgbImage(decoded) : RgbImage(width, height);
+}
+
 RgbImage roundTrip(const RgbImage& image, std::vector<uint8_t>* encoded) {
     const std::vector<uint8_t> bytes = encodePicture(image);
     if (encoded) *encoded = bytes;
-    const DecodedPicture decoded = decodePictureBytes(bytes);
-    EXPECT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_EQ(decoded.width, image.width);
-    EXPECT_EQ(decoded.height, image.height);
-    if (!decoded.ok) return RgbImage(image.width, image.height);
-    return toRgbImage(decoded);
+    return roundTripBytes(bytes, image.width, image.height);
 }
 
 int maxSampleError(const RgbImage& a, const RgbImage& b) {

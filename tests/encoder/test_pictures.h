@@ -17,8 +17,10 @@ RgbImage smoothPicture(int width, int height, uint32_t seed);
 // The photographs directory, or "" when the photographs are absent.
 std::string photoDirectory();
 
-// Encodes with default options and decodes with the player's decoder;
-// fails the test when decoding fails.
+// Decodes with the player's decoder; fails the test when decoding fails or
+// the size is not width x height.
+RgbImage roundTripBytes(const std::vector<uint8_t>& bytes, int width, int height);
+// Encodes with default options, then the same.
 RgbImage roundTrip(const RgbImage& image, std::vector<uint8_t>* encoded = nullptr);
 
 // Largest absolute difference of any sample.

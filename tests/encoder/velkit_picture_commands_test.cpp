@@ -2,33 +2,25 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "kit/encoder/picture_decoding.h"
-#include "kit/image/image_file.h"
 #include "kit/encoder/picture_encoder.h"
+#include "kit/image/image_file.h"
 #include "kit/image/picture_metrics.h"
 #include "test_pictures.h"
+#include "tests/support/scratch_directory.h"
 
 namespace {
 
 class VelkitPictureCommands : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/velkit_picture_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + directory_ + "'").c_str()); }
+    std::string path(const std::string& name) const { return directory_.path() + "/" + name; }
 
-    std::string path(const std::string& name) const { return directory_ + "/" + name; }
-
-    // Runs velkit with the arguments; returns its exit status and keeps its
-    // standard error.
+    // Runs velkit with the arguments; returns its exit status and keeps its standard error.
     int velkit(const std::string& arguments) {
         const std::string command =
             std::string(VELKIT_PATH) + " " + arguments + " 2>'" + path("stderr.txt") + "' >/dev/null";
@@ -38,7 +30,17 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string directory_;
+    // Every failure is one "velkit: ..." message, exit status 1 and no output file.
+    void expectFailure(const std::string& arguments, const std::string& message, const std::string& output) {
+        SCOPED_TRACE(arguments);
+        std::remove(path(output).c_str());
+        EXPECT_EQ(velkit(arguments), 1);
+        EXPECT_EQ(errors_.rfind("velkit: ", 0), 0u) << errors_;
+        EXPECT_NE(errors_.find(message), std::string::npos) << errors_;
+        EXPECT_FALSE(std::ifstream(path(output))) << "left a file";
+    }
+
+    ScratchDirectory directory_;
     std::string errors_;
 };
 
@@ -48,26 +50,19 @@ TEST_F(VelkitPictureCommands, EncodeAndDecodeToEveryOutputFormat) {
     const RgbImage original = smoothPicture(256, 128, 21);
     writeImageFile(path("in.png"), original);
     ASSERT_EQ(velkit("encode " + path("in.png") + " " + path("out.wmj")), 0) << errors_;
-    ASSERT_EQ(velkit("decode " + path("out.wmj") + " " + path("out.png")), 0) << errors_;
-    ASSERT_EQ(velkit("decode " + path("out.wmj") + " " + path("out.ppm")), 0) << errors_;
-    ASSERT_EQ(velkit("decode " + path("out.wmj") + " " + path("out.bgr")), 0) << errors_;
-
-    // The .bgr file is the decoder's picture buffer, byte for byte.
+    for (const char* format : {"png", "ppm", "bgr"})
+        ASSERT_EQ(velkit("decode " + path("out.wmj") + " " + path("out.") + format), 0) << errors_;
+    // The .bgr file is the decoder's picture buffer, byte for byte; PNG and PPM hold it in RGB order.
     const DecodedPicture decoded = decodePictureBytes(readFileBytes(path("out.wmj")));
     ASSERT_TRUE(decoded.ok) << decoded.error;
     EXPECT_EQ(readFileBytes(path("out.bgr")), decoded.bgr);
-
-    // PNG and PPM hold the same pixels in RGB order.
     const RgbImage png = readImageFile(path("out.png"));
-    const RgbImage ppm = readImageFile(path("out.ppm"));
     EXPECT_EQ(png.width, 256);
     EXPECT_EQ(png.height, 128);
     EXPECT_EQ(png.rgb, toRgbImage(decoded).rgb);
-    EXPECT_EQ(ppm.rgb, png.rgb);
-    const std::vector<uint8_t> ppmBytes = readFileBytes(path("out.ppm"));
-    EXPECT_EQ(std::string(ppmBytes.begin(), ppmBytes.begin() + 2), "P6");
+    EXPECT_EQ(readImageFile(path("out.ppm")).rgb, png.rgb);
+    EXPECT_EQ(readFileBytes(path("out.ppm"))[1], '6');  // P6
     EXPECT_GE(lumaPsnr(original, png), 40.0);
-    // Blue first in the raw bytes: pixel 0 of the PNG is red, green, blue.
     EXPECT_EQ(decoded.bgr[0], png.rgb[2]);
     EXPECT_EQ(decoded.bgr[2], png.rgb[0]);
 }
@@ -75,67 +70,78 @@ TEST_F(VelkitPictureCommands, EncodeAndDecodeToEveryOutputFormat) {
 TEST_F(VelkitPictureCommands, SizeScalesAndCropsJpegAndPpmInput) {
     writeFileBytes(path("in.jpg"), encodeJpeg(gradientPicture(300, 200), 90));
     ASSERT_EQ(velkit("encode " + path("in.jpg") + " " + path("a.wmj") + " --size 256x128"), 0) << errors_;
-    DecodedPicture decoded = decodePictureBytes(readFileBytes(path("a.wmj")));
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_EQ(decoded.width, 256);
-    EXPECT_EQ(decoded.height, 128);
-
+    roundTripBytes(readFileBytes(path("a.wmj")), 256, 128);
     writeImageFile(path("in.ppm"), flatPicture(64, 64, 200, 30, 60));
     ASSERT_EQ(velkit("encode --size 128x64 " + path("in.ppm") + " " + path("b.wmj")), 0) << errors_;
-    decoded = decodePictureBytes(readFileBytes(path("b.wmj")));
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_EQ(decoded.width, 128);
-    EXPECT_EQ(decoded.height, 64);
-    EXPECT_LE(maxSampleError(toRgbImage(decoded), flatPicture(128, 64, 200, 30, 60)), 2);
+    EXPECT_LE(maxSampleError(roundTripBytes(readFileBytes(path("b.wmj")), 128, 64), flatPicture(128, 64, 200, 30, 60)), 2);
+}
+
+TEST_F(VelkitPictureCommands, QualityAndBudgetShapeTheFile) {
+    writeImageFile(path("in.png"), smoothPicture(256, 128, 12));
+    const std::string encode = "encode " + path("in.png") + " " + path("out.wmj") + " ";
+    ASSERT_EQ(velkit(encode + "--quality 20"), 0) << errors_;
+    const std::vector<uint8_t> low = readFileBytes(path("out.wmj"));
+    ASSERT_EQ(velkit(encode + "--quality 95"), 0) << errors_;
+    const std::vector<uint8_t> high = readFileBytes(path("out.wmj"));
+    EXPECT_LT(low.size(), high.size());
+    PictureEncodeOptions options;
+    options.quality = 95;
+    EXPECT_EQ(high, encodePicture(readImageFile(path("in.png")), options));
+    const size_t target = (low.size() + high.size()) / 2;
+    ASSERT_EQ(velkit(encode + "--max-bytes " + std::to_string(target)), 0) << errors_;
+    const std::vector<uint8_t> fitted = readFileBytes(path("out.wmj"));
+    EXPECT_LE(fitted.size(), target);
+    EXPECT_TRUE(decodePictureBytes(fitted).ok);
 }
 
 TEST_F(VelkitPictureCommands, EncodeFailuresExitWithAMessage) {
+    writeImageFile(path("in.png"), smoothPicture(256, 128, 12));
     writeImageFile(path("odd.png"), flatPicture(100, 70, 1, 2, 3));
-    EXPECT_EQ(velkit("encode " + path("odd.png") + " " + path("x.wmj")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-    EXPECT_NE(errors_.find("--size"), std::string::npos) << errors_;
-
-    EXPECT_EQ(velkit("encode " + path("missing.png") + " " + path("x.wmj")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
     writeFileBytes(path("junk.png"), std::vector<uint8_t>(100, 0x42));
-    EXPECT_EQ(velkit("encode " + path("junk.png") + " " + path("x.wmj")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
     std::vector<uint8_t> brokenPng = encodePng(flatPicture(64, 64, 0, 0, 0));
     brokenPng.resize(brokenPng.size() / 2);
     writeFileBytes(path("broken.png"), brokenPng);
-    EXPECT_EQ(velkit("encode " + path("broken.png") + " " + path("x.wmj")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
-    EXPECT_EQ(velkit("encode " + path("odd.png") + " " + path("x.wmj") + " --size 100x64"), 1);
-    EXPECT_EQ(velkit("encode " + path("odd.png") + " " + path("x.wmj") + " --size banana"), 1);
-    EXPECT_EQ(velkit("encode " + path("odd.png")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
+    const std::string in = path("in.png") + " " + path("out.wmj") + " ";
+    const char* const quality = "--quality needs a whole number";
+    const char* const bytes = "--max-bytes needs a whole number of bytes above 0";
+    const struct {
+        std::string arguments;
+        std::string message;
+    } cases[] = {
+        {"encode " + path("odd.png") + " " + path("out.wmj"), "--size"},
+        {"encode " + path("missing.png") + " " + path("out.wmj"), ""},
+        {"encode " + path("junk.png") + " " + path("out.wmj"), ""},
+        {"encode " + path("broken.png") + " " + path("out.wmj"), ""},
+        {"encode " + path("odd.png") + " " + path("out.wmj") + " --size 100x64", ""},
+        {"encode " + path("odd.png") + " " + path("out.wmj") + " --size banana", ""},
+        {"encode " + path("odd.png"), ""},
+        {"encode " + in + "--quality 0", "--quality needs a whole number from 1 to 100"},
+        {"encode " + in + "--quality 101", "--quality needs a whole number from 1 to 100"},
+        {"encode " + in + "--quality 8.5", quality},
+        {"encode " + in + "--quality high", quality},
+        {"encode " + in + "--quality", quality},
+        {"encode " + in + "--max-bytes 0", bytes},
+        {"encode " + in + "--max-bytes -40", bytes},
+        {"encode " + in + "--max-bytes 12k", bytes},
+        {"encode " + in + "--max-bytes", bytes},
+        {"encode " + in + "--quality 50 --max-bytes 9000", "--quality and --max-bytes exclude each other"},
+        {"encode " + in + "--max-bytes 9000 --quality 50", "--quality and --max-bytes exclude each other"},
+        {"encode " + in + "--speed 3", "unknown option '--speed'"},
+        {"encode " + in + "--max-bytes 387",
+         "cannot fit a 256x128 picture into 387 bytes: the smallest such picture (flat grey) takes 388 bytes"},
+    };
+    for (const auto& c : cases) expectFailure(c.arguments, c.message, "out.wmj");
 }
 
 TEST_F(VelkitPictureCommands, UndecodableInputExitsWithAMessage) {
-    // A header of 100 x 100: not a size the decoder takes.
-    writeFileBytes(path("size.wmj"), {0x00, 0xC8, 0x01, 0x90, 0, 0, 0, 0});
-    EXPECT_EQ(velkit("decode " + path("size.wmj") + " " + path("out.png")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
+    writeFileBytes(path("size.wmj"), {0x00, 0xC8, 0x01, 0x90, 0, 0, 0, 0});  // 100 x 100: refused
     writeFileBytes(path("empty.wmj"), {});
-    EXPECT_EQ(velkit("decode " + path("empty.wmj") + " " + path("out.png")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
     std::vector<uint8_t> cut = encodePicture(smoothPicture(128, 64, 4));
     cut.resize(cut.size() / 3);
     writeFileBytes(path("cut.wmj"), cut);
-    EXPECT_EQ(velkit("decode " + path("cut.wmj") + " " + path("out.bgr")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
-    EXPECT_EQ(velkit("decode " + path("nothing.wmj") + " " + path("out.png")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-
     writeFileBytes(path("good.wmj"), encodePicture(smoothPicture(64, 64, 4)));
-    EXPECT_EQ(velkit("decode " + path("good.wmj") + " " + path("out.gif")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
-    EXPECT_EQ(velkit("decode " + path("good.wmj") + " " + path("no/such/dir/out.png")), 1);
-    EXPECT_NE(errors_.find("velkit: "), std::string::npos) << errors_;
+    for (const char* input : {"size.wmj", "empty.wmj", "cut.wmj", "nothing.wmj"})
+        expectFailure("decode " + path(input) + " " + path("out.png"), "", "out.png");
+    expectFailure("decode " + path("good.wmj") + " " + path("out.gif"), "", "out.gif");
+    expectFailure("decode " + path("good.wmj") + " " + path("no/such/dir/out.png"), "", "out.png");
 }

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "font/unicode_font.h"
 #include "kit/font_baker/font_baker.h"
 #include "tests/font/gl_test_context.h"
 
@@ -70,26 +69,6 @@ TEST_F(FontBaker, InkLiesInsideTheCellsAndIsWhite) {
         }
         EXPECT_GT(inked, 100);
     }
-}
-
-TEST_F(FontBaker, DefinitionRoundTripsThroughTheParser) {
-    const std::vector<uint8_t> bytes = encode_font_definition(*font_);
-    FontDefinition definition;
-    clear_font_definition(&definition);
-    ASSERT_TRUE(parse_font_definition(bytes.data(), bytes.size(), &definition));
-    EXPECT_EQ(definition.page_count, font_->pages.size());
-    ASSERT_EQ(definition.glyph_count, font_->glyphs.size());
-    for (size_t j = 0; j < font_->glyphs.size(); ++j) {
-        const BakedGlyph& glyph = font_->glyphs[j];
-        EXPECT_EQ(definition.glyph_map[glyph.code], j);
-        EXPECT_EQ(definition.glyphs[j].page, glyph.record.page);
-        EXPECT_EQ(definition.glyphs[j].y, glyph.record.y);
-        if (glyph.code >= 0xFF) {
-            EXPECT_EQ(definition.glyphs[j].spacing, glyph.record.spacing);
-        }
-    }
-    EXPECT_EQ(definition.page_width[0], 256u);
-    free_font_definition(&definition);
 }
 
 TEST_F(FontBaker, WritesTheDefinitionAndEveryPage) {

@@ -66,6 +66,8 @@ public:
     FontDefinition font;
 };
 
+std::vector<int32_t> fields(const GlyphRecord& r) { return {r.x, r.y, r.width, r.height, r.x_offset, r.spacing, r.page}; }
+
 GlyphRecord cell(int32_t x, int32_t y, int32_t width, int32_t height, int32_t page = 0) {
     return GlyphRecord{x, y, width, height, 2, 3, page};
 }
@@ -102,13 +104,7 @@ TEST(FontDefinition, FollowsTheOffsetsInAnyOrder) {
     EXPECT_EQ(f.glyph_map[0x4E00], 0);
     EXPECT_EQ(f.glyph_map[0x0100], 1);
     EXPECT_EQ(f.glyph_map[0x0041], kNoGlyph);
-    const GlyphRecord& g = f.glyphs[1];
-    EXPECT_EQ(g.x, 1);
-    EXPECT_EQ(g.y, 2);
-    EXPECT_EQ(g.width, 3);
-    EXPECT_EQ(g.height, 4);
-    EXPECT_EQ(g.x_offset, -5);
-    EXPECT_EQ(g.spacing, 6);
+    EXPECT_EQ(fields(f.glyphs[1]), (std::vector<int32_t>{1, 2, 3, 4, -5, 6, 0}));
     EXPECT_EQ(f.glyphs[0].page, 1);
     EXPECT_EQ(f.scale, 1.0f);
     EXPECT_EQ(f.top, 2.0f);  // smallest y of a glyph with width
@@ -121,81 +117,58 @@ TEST(FontDefinition, WidensLatinCellsBelowU00FF) {
                                           {0x00FF, GlyphRecord{10, 20, 8, 16, 1, 2, 0}},
                                           {0x0000, GlyphRecord{30, 20, 8, 16, 1, 2, 0}},
                                           {0x2014, GlyphRecord{40, 20, 8, 16, 1, 2, 0}}})));
-    const GlyphRecord& thorn = d.font.glyphs[0];
-    EXPECT_EQ(thorn.x, 9);
-    EXPECT_EQ(thorn.width, 12);
-    EXPECT_EQ(thorn.height, 18);
-    EXPECT_EQ(thorn.x_offset, 0);
-    EXPECT_EQ(thorn.spacing, 1);
-    EXPECT_EQ(thorn.y, 20);
-    const GlyphRecord& y_diaeresis = d.font.glyphs[1];
-    EXPECT_EQ(y_diaeresis.x, 10);
-    EXPECT_EQ(y_diaeresis.width, 8);
-    EXPECT_EQ(y_diaeresis.height, 16);
-    EXPECT_EQ(y_diaeresis.x_offset, 1);
-    EXPECT_EQ(y_diaeresis.spacing, 2);
+    // One texel more on each side and one below, for linear filtering; U+00FF and above stay.
+    EXPECT_EQ(fields(d.font.glyphs[0]), (std::vector<int32_t>{9, 20, 12, 18, 0, 1, 0}));
+    EXPECT_EQ(fields(d.font.glyphs[1]), (std::vector<int32_t>{10, 20, 8, 16, 1, 2, 0}));
     EXPECT_EQ(d.font.glyphs[2].width, 12);
     EXPECT_EQ(d.font.glyphs[3].width, 8);
 }
 
-TEST(FontDefinition, LaterDuplicateWins) {
+TEST(FontDefinition, DuplicatesZeroWidthsAndEmptyFiles) {
     Definition d;
     ASSERT_TRUE(d.parse(build_definition({256}, {256},
                                          {{'A', cell(1, 1, 5, 5)}, {'B', cell(9, 1, 5, 5)}, {'A', cell(17, 1, 5, 5)}})));
-    EXPECT_EQ(d.font.glyph_map['A'], 2);
+    EXPECT_EQ(d.font.glyph_map['A'], 2);  // the later duplicate wins
     EXPECT_EQ(d.font.glyph_map['B'], 1);
-}
-
-TEST(FontDefinition, NoGlyphs) {
-    Definition d;
-    ASSERT_TRUE(d.parse(build_definition({256}, {256}, {})));
-    EXPECT_EQ(d.font.glyph_count, 0);
-    for (uint32_t code = 0; code < 65536; ++code) ASSERT_EQ(d.font.glyph_map[code], kNoGlyph);
-    EXPECT_EQ(d.font.top, 2147483648.0f);
-}
-
-TEST(FontDefinition, WidenedZeroWidthLatinGlyphTakesPartInTop) {
-    Definition d;
+    // A widened zero-width Latin glyph takes part in the top; others don't.
     ASSERT_TRUE(d.parse(build_definition({256}, {256},
                                          {{0x2000, cell(1, 1, 0, 5)}, {' ', cell(4, 5, 0, 5)}, {0x0100, cell(9, 9, 3, 5)}})));
     EXPECT_EQ(d.font.glyphs[1].width, 4);
     EXPECT_EQ(d.font.glyphs[0].width, 0);
     EXPECT_EQ(d.font.top, 5.0f);
-}
-
-TEST(FontDefinition, ZeroPageSizeGivesInfiniteFactor) {
-    Definition d;
     ASSERT_TRUE(d.parse(build_definition({0}, {256}, {{'A', cell(1, 1, 5, 5)}})));
-    EXPECT_TRUE(std::isinf(d.font.inv_page_width[0]));
-    EXPECT_EQ(d.font.page_count, 1);
+    EXPECT_TRUE(std::isinf(d.font.inv_page_width[0]));  // a zero page size
+    ASSERT_TRUE(d.parse(build_definition({256}, {256}, {})));
+    EXPECT_EQ(d.font.glyph_count, 0);
+    for (uint32_t code = 0; code < 65536; ++code) ASSERT_EQ(d.font.glyph_map[code], kNoGlyph);
+    EXPECT_EQ(d.font.top, 2147483648.0f);
+    ASSERT_TRUE(parse_font_definition(nullptr, 0, &d.font));
+    EXPECT_EQ(d.font.page_count, 0);
+    EXPECT_EQ(d.font.glyph_count, 0);
+    EXPECT_EQ(d.font.glyph_map['A'], kNoGlyph);
 }
 
-TEST(FontDefinition, GlyphsOnPagesThatDontExistAreMissing) {
-    std::vector<uint32_t> sizes(14, 256);
+// Glyphs on pages that don't exist or have no texture slot, with negative
+// sizes or cells whose arithmetic overflows are missing.
+TEST(FontDefinition, UnsafeGlyphsAreMissing) {
+    const std::vector<uint32_t> sizes(14, 256);
     Definition d;
     ASSERT_TRUE(d.parse(build_definition(sizes, sizes,
                                          {{'a', cell(1, 1, 5, 5, 14)},
                                           {'b', cell(1, 1, 5, 5, -1)},
                                           {'c', cell(1, 1, 5, 5, 13)},  // no texture slot for a 14th page
-                                          {'d', cell(1, 1, 5, 5, 12)}})));
-    EXPECT_EQ(d.font.glyph_map['a'], kNoGlyph);
-    EXPECT_EQ(d.font.glyph_map['b'], kNoGlyph);
-    EXPECT_EQ(d.font.glyph_map['c'], kNoGlyph);
+                                          {'d', cell(1, 1, 5, 5, 12)},
+                                          {'e', cell(1, 1, -1, 5)},
+                                          {'f', cell(1, 1, 5, -5)},
+                                          {'g', cell(INT_MIN, 1, 5, 5)},
+                                          {'h', cell(1, 1, INT_MAX, 5)},
+                                          {0x2014, cell(INT_MIN, 1, INT_MAX, 5)},  // not widened: no overflow
+                                          {'i', cell(1, 1, 5, 5)}})));
+    for (char16_t code : {u'a', u'b', u'c', u'e', u'f', u'g', u'h'})
+        EXPECT_EQ(d.font.glyph_map[code], kNoGlyph) << char(code);
     EXPECT_EQ(d.font.glyph_map['d'], 3);
-}
-
-TEST(FontDefinition, NegativeSizesAndOverflowingCellsAreMissing) {
-    Definition d;
-    ASSERT_TRUE(d.parse(build_definition({256}, {256},
-                                         {{'a', cell(1, 1, -1, 5)},
-                                          {'b', cell(1, 1, 5, -5)},
-                                          {'c', cell(INT_MIN, 1, 5, 5)},
-                                          {'d', cell(1, 1, INT_MAX, 5)},
-                                          {0x2014, cell(INT_MIN, 1, INT_MAX, 5)},
-                                          {'e', cell(1, 1, 5, 5)}})));
-    for (char16_t code : {u'a', u'b', u'c', u'd'}) EXPECT_EQ(d.font.glyph_map[code], kNoGlyph) << char(code);
-    EXPECT_EQ(d.font.glyph_map[0x2014], 4);  // not widened, so nothing overflows
-    EXPECT_EQ(d.font.glyph_map['e'], 5);
+    EXPECT_EQ(d.font.glyph_map[0x2014], 8);
+    EXPECT_EQ(d.font.glyph_map['i'], 9);
     EXPECT_EQ(d.font.top, 1.0f);
 }
 
@@ -254,12 +227,4 @@ TEST(FontDefinition, RandomBytesNeverMapAnUnsafeGlyph) {
         ASSERT_TRUE(d.parse(bytes));
         expect_map_is_safe(d.font);
     }
-}
-
-TEST(FontDefinition, EmptyFile) {
-    Definition d;
-    ASSERT_TRUE(parse_font_definition(nullptr, 0, &d.font));
-    EXPECT_EQ(d.font.page_count, 0);
-    EXPECT_EQ(d.font.glyph_count, 0);
-    EXPECT_EQ(d.font.glyph_map['A'], kNoGlyph);
 }

@@ -21,31 +21,20 @@ size_t format_into(char16_t* buffer, size_t limit, const char16_t* format, ...) 
 
 }  // namespace
 
-TEST(String, EmptyHasTheHeadroom) {
-    String text;
-    EXPECT_EQ(text.length, 0u);
-    EXPECT_EQ(text.capacity, 128u);
-    EXPECT_EQ(text.data[0], 0);
-    String from_null(nullptr);
-    EXPECT_EQ(from_null.length, 0u);
+// Every string keeps 128 units of headroom beyond what it was made for; assigning grows but never shrinks.
+TEST(String, CapacityRules) {
+    String empty, from_null(nullptr), text("hello");
+    EXPECT_EQ(empty.length, 0u);
+    EXPECT_EQ(empty.capacity, 128u);
+    EXPECT_EQ(empty.data[0], 0);
     EXPECT_EQ(from_null.capacity, 128u);
-}
-
-TEST(String, ConstructedFromFiveCharactersHasCapacity133) {
-    String text("hello");
     EXPECT_EQ(text.length, 5u);
     EXPECT_EQ(text.capacity, 133u);
-    EXPECT_STREQ(text.data, "hello");
     String copy(text);
     EXPECT_EQ(copy.capacity, 133u);
     EXPECT_STREQ(copy.data, "hello");
     EXPECT_NE(copy.data, text.data);
-}
-
-TEST(String, AssignGrowsAndNeverShrinks) {
-    String text("hello");
-    String long_text(std::string(200, 'x').c_str());
-    text.assign(long_text);
+    text.assign(String(std::string(200, 'x').c_str()));
     EXPECT_EQ(text.length, 200u);
     EXPECT_EQ(text.capacity, 328u);
     EXPECT_EQ(std::string(text.data), std::string(200, 'x'));
@@ -69,23 +58,17 @@ TEST(String, AppendUpToCapacityKeepsTheBuffer) {
     EXPECT_EQ(std::string(text.data), "abcde" + std::string(128, 'y') + "z");
 }
 
-TEST(String, AppendToItself) {
+TEST(String, AppendToItselfReserveAndConcatenate) {
     String text("abc");
     text.append(text);
     EXPECT_STREQ(text.data, "abcabc");
     EXPECT_EQ(text.length, 6u);
-}
-
-TEST(String, ReserveCopiesTheTerminator) {
-    String text("abc");
-    text.reserve(125);
-    EXPECT_EQ(text.capacity, 131u);  // 3 + 125 fits
-    text.reserve(200);
-    EXPECT_EQ(text.capacity, 3u + 200u + 128u);
-    EXPECT_STREQ(text.data, "abc");
-}
-
-TEST(String, ConcatenationHasItsLengthPlusHeadroom) {
+    String reserved("abc");
+    reserved.reserve(125);
+    EXPECT_EQ(reserved.capacity, 131u);  // 3 + 125 fits
+    reserved.reserve(200);
+    EXPECT_EQ(reserved.capacity, 3u + 200u + 128u);
+    EXPECT_STREQ(reserved.data, "abc");  // the terminator is copied
     const String joined = String("data/fonts/") + String("batang");
     EXPECT_STREQ(joined.data, "data/fonts/batang");
     EXPECT_EQ(joined.length, 17u);
@@ -122,21 +105,13 @@ TEST(String, FormatKeepsOrGrowsTheBuffer) {
 }
 
 TEST(WideString, CapacityRulesInUnits) {
-    WideString text(u"hello");
-    EXPECT_EQ(text.length, 5u);
-    EXPECT_EQ(text.capacity, 133u);
-    WideString big;
+    WideString big, empty(nullptr);
+    EXPECT_EQ(empty.capacity, 128u);
     big.assign(WideString(std::u16string(200, u'x').c_str()));
     EXPECT_EQ(big.capacity, 328u);
     big.assign(WideString(u"0123456789"));
     EXPECT_EQ(big.capacity, 328u);
     EXPECT_EQ(units(big), u"0123456789");
-    WideString empty(nullptr);
-    EXPECT_EQ(empty.length, 0u);
-    EXPECT_EQ(empty.capacity, 128u);
-}
-
-TEST(WideString, AppendAndConcatenate) {
     WideString text(u"abcde");
     const char16_t* before = text.data;
     text.append(WideString(std::u16string(128, u'y').c_str()));
@@ -193,11 +168,7 @@ TEST(WideFormat, Conversions) {
     EXPECT_EQ(units(text), u"[    ab][cd    ][abc][   5][na][wi]");
     text.format(u"%s|%S", static_cast<const char16_t*>(nullptr), static_cast<const char*>(nullptr));
     EXPECT_EQ(units(text), u"(null)|(null)");
-}
-
-TEST(WideFormat, UnknownConversionsAreCopiedThrough) {
-    WideString text;
-    text.format(u"a%qb%");
+    text.format(u"a%qb%");  // unknown conversions are copied through
     EXPECT_EQ(units(text), u"a%qb%");
 }
 
@@ -209,4 +180,10 @@ TEST(WideFormat, CutsAtTheLimitButCountsEverything) {
     EXPECT_EQ(buffer[4], 0);
     EXPECT_EQ(buffer[5], u'#');
     EXPECT_EQ(format_into(nullptr, 0, u"%d", 123456), 6u);
+    // Nothing is stored at the limit before the end: an argument read from
+    // there, behind the fifth unit, still reads as empty.
+    char16_t shared[8] = {u'#', u'#', u'#', u'#', 0, u'z', u'z', 0};
+    EXPECT_EQ(format_into(shared, 4, u"vwxyz%s", shared + 4), 5u);
+    EXPECT_EQ(std::u16string(shared, 4), u"vwxy");
+    EXPECT_EQ(shared[4], 0);
 }

@@ -59,45 +59,36 @@ GlTestContext* TextureTest::context_ = nullptr;
 
 }  // namespace
 
-TEST_F(TextureTest, ColourKeyBlanksOnlyTheExactKey) {
-    bool ok = false;
-    EXPECT_EQ(convert("key.raw", 4, 1, kAlphaColourKey, &ok),
-              (Bytes{0, 0, 0, 0, 255, 0, 126, 255, 254, 0, 127, 255, 200, 10, 20, 255}));
-    EXPECT_TRUE(ok);
-}
-
-TEST_F(TextureTest, AlphaFromRed) {
-    EXPECT_EQ(convert("key.raw", 4, 1, kAlphaFromRed),
-              (Bytes{255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 254, 200, 10, 20, 200}));
-}
-
-TEST_F(TextureTest, OtherModesAreOpaque) {
+// The colour key blanks only the exact key; alpha from red; other modes are
+// opaque; rows follow each other; a longer file gives its first pixels, a
+// short one ends in black (transparent with alpha from red), a missing one is
+// transparent black.
+TEST_F(TextureTest, ConversionModes) {
     const Bytes opaque = {255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 255, 200, 10, 20, 255};
-    EXPECT_EQ(convert("key.raw", 4, 1, 0), opaque);
-    EXPECT_EQ(convert("key.raw", 4, 1, 3), opaque);
-    EXPECT_EQ(convert("key.raw", 2, 2, -7), opaque);  // rows follow each other
-}
-
-TEST_F(TextureTest, LongerFileUsesOnlyTheFirstPixels) {
-    EXPECT_EQ(convert("key.raw", 1, 2, kAlphaFromRed), (Bytes{255, 0, 127, 255, 255, 0, 126, 255}));
-}
-
-TEST_F(TextureTest, ShortFileEndsInBlack) {
-    bool ok = false;
-    const Bytes rgba = convert("key.raw", 3, 2, 0, &ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(Bytes(rgba.begin() + 12, rgba.begin() + 16), (Bytes{200, 10, 20, 255}));
-    EXPECT_EQ(Bytes(rgba.begin() + 16, rgba.end()), (Bytes{0, 0, 0, 255, 0, 0, 0, 255}));
-    // With alpha from red, the missing pixel is transparent black.
-    const Bytes five = convert("key.raw", 5, 1, kAlphaFromRed);
-    EXPECT_EQ(Bytes(five.begin() + 16, five.end()), (Bytes{0, 0, 0, 0}));
-}
-
-TEST_F(TextureTest, MissingFileGivesTransparentBlack) {
-    bool ok = true;
-    const Bytes rgba = convert("no/such/page.raw", 2, 2, 0, &ok);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(rgba, Bytes(16, 0));
+    const struct {
+        const char* name;
+        int32_t width, height, mode;
+        bool ok;
+        Bytes rgba;
+    } cases[] = {
+        {"key.raw", 4, 1, kAlphaColourKey, true, {0, 0, 0, 0, 255, 0, 126, 255, 254, 0, 127, 255, 200, 10, 20, 255}},
+        {"key.raw", 4, 1, kAlphaFromRed, true, {255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 254, 200, 10, 20, 200}},
+        {"key.raw", 4, 1, 0, true, opaque},
+        {"key.raw", 4, 1, 3, true, opaque},
+        {"key.raw", 2, 2, -7, true, opaque},
+        {"key.raw", 1, 2, kAlphaFromRed, true, {255, 0, 127, 255, 255, 0, 126, 255}},
+        {"key.raw", 3, 2, 0, true, [&] { Bytes b = opaque; b.insert(b.end(), {0, 0, 0, 255, 0, 0, 0, 255}); return b; }()},
+        {"key.raw", 5, 1, kAlphaFromRed, true,
+         {255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 254, 200, 10, 20, 200, 0, 0, 0, 0}},
+        {"no/such/page.raw", 2, 2, 0, false, Bytes(16, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.width) + "x" + std::to_string(c.height) + " mode " +
+                     std::to_string(c.mode));
+        bool ok = !c.ok;
+        EXPECT_EQ(convert(c.name, c.width, c.height, c.mode, &ok), c.rgba);
+        EXPECT_EQ(ok, c.ok);
+    }
 }
 
 TEST_F(TextureTest, UnusableSizesWriteNothing) {
@@ -110,27 +101,19 @@ TEST_F(TextureTest, UnusableSizesWriteNothing) {
     EXPECT_EQ(untouched, Bytes(4, 0xAB));
 }
 
+// Raw pages are converted and filtered linearly with repeat; a missing file
+// replaces whatever was there with transparent black.
 TEST_F(TextureTest, LoadRawTextureUploadsWithLinearFilteringAndRepeat) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
     load_raw_texture(texture, "key.raw", 2, 2, kAlphaColourKey);
     EXPECT_EQ(bound_texture(), GLint(texture));
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_S), GL_REPEAT);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_T), GL_REPEAT);
+    for (GLenum name : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texture_parameter(name), GL_LINEAR);
+    for (GLenum name : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texture_parameter(name), GL_REPEAT);
     EXPECT_EQ(texture_image(texture, 2, 2), convert("key.raw", 2, 2, kAlphaColourKey));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    glDeleteTextures(1, &texture);
-}
-
-TEST_F(TextureTest, LoadRawTextureOfAMissingFileIsTransparent) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    const Bytes opaque(4 * 4, 0xFF);
-    upload_rgba_texture(texture, opaque.data(), 2, 2);
     load_raw_texture(texture, "missing.raw", 2, 2, 0);
     EXPECT_EQ(texture_image(texture, 2, 2), Bytes(16, 0));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glDeleteTextures(1, &texture);
 }
 
@@ -143,10 +126,8 @@ TEST_F(TextureTest, UploadRgbaUsesNearestFilteringAndClamp) {
     upload_rgba_texture(texture, pixels.data(), 3, 2);
     EXPECT_EQ(pixels, kept);
     EXPECT_EQ(bound_texture(), GLint(texture));
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
-    EXPECT_EQ(texture_parameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    for (GLenum name : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texture_parameter(name), GL_NEAREST);
+    for (GLenum name : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texture_parameter(name), GL_CLAMP);
     EXPECT_EQ(texture_image(texture, 3, 2), pixels);
     // A second upload replaces the image.
     const Bytes other(3 * 2 * 4, 0x42);
