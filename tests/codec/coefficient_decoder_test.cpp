@@ -58,7 +58,9 @@ TEST(CoefficientDecoder, FirstGroupFromHandMadeBits) {
         ASSERT_TRUE(decoder.prepareCoefficientDecoding(c.width, c.height));
         decoder.reader.attach(&stream);
         EXPECT_TRUE(decoder.decodeGroup(plane.data(), 0, 16));
-        if (c.consumed >= 0) EXPECT_EQ(decoder.reader.bitsConsumed(), c.consumed);
+        if (c.consumed >= 0) {
+            EXPECT_EQ(decoder.reader.bitsConsumed(), c.consumed);
+        }
         for (const Placed& p : c.placed) EXPECT_EQ(plane[size_t(p.row) * c.width + p.column], p.value);
         int nonzero = 0;
         for (int16_t v : plane) nonzero += v != 0;

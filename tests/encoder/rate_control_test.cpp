@@ -102,7 +102,9 @@ TEST(RateDistortion, LambdaZeroKeepsTheNearestLevels) {
         const double a = plane.magnitude[k];
         const int expected = a < 0.75 ? 0 : std::max(1, std::min(int(a), int(plane.limit[k])));
         ASSERT_EQ(std::abs(coded[plane.place[k]]), expected) << "magnitude " << a;
-        if (expected) ASSERT_EQ(coded[plane.place[k]] < 0, plane.negative[k] != 0);
+        if (expected) {
+            ASSERT_EQ(coded[plane.place[k]] < 0, plane.negative[k] != 0);
+        }
     }
 }
 

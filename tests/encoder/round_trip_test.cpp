@@ -43,8 +43,12 @@ TEST(PictureRoundTrip, QualityFloorsByContent) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const RgbImage decoded = roundTrip(c.image);
-        if (c.luma > 0) EXPECT_GE(lumaPsnr(c.image, decoded), c.luma);
-        if (c.rgb > 0) EXPECT_GE(rgbPsnr(c.image, decoded), c.rgb);
+        if (c.luma > 0) {
+            EXPECT_GE(lumaPsnr(c.image, decoded), c.luma);
+        }
+        if (c.rgb > 0) {
+            EXPECT_GE(rgbPsnr(c.image, decoded), c.rgb);
+        }
         EXPECT_LE(maxSampleError(c.image, decoded), c.maxError);
     }
 }

@@ -97,7 +97,9 @@ TEST(String, FormatKeepsOrGrowsTheBuffer) {
         EXPECT_EQ(text.length, c.body.size());
         EXPECT_EQ(text.capacity, c.capacity);
         EXPECT_EQ(text.data[c.body.size()], 0);
-        if (c.capacity == 128 + c.initial) EXPECT_EQ(text.data, before);
+        if (c.capacity == 128 + c.initial) {
+            EXPECT_EQ(text.data, before);
+        }
     }
     String text;
     EXPECT_EQ(text.format("data/images/%04d.wmj|%d%%", 300, 7), 23);

@@ -181,7 +181,9 @@ TEST(LzBounds, DamagedPackerOutputStaysInsideItsBuffers) {
         Unpacked unpacked = unpackGuarded(damaged, sampleData().size());
         ASSERT_TRUE(unpacked.frontIntact);
         ASSERT_LE(unpacked.produced, static_cast<int32_t>(sampleData().size()));
-        if (unpacked.result == LzResult::Complete) ASSERT_EQ(unpacked.output.size(), size_t(unpacked.produced));
+        if (unpacked.result == LzResult::Complete) {
+            ASSERT_EQ(unpacked.output.size(), size_t(unpacked.produced));
+        }
     }
 }
 
