@@ -8,6 +8,7 @@
 #include "font/strings.h"
 #include "font/texture.h"
 #include "font/unicode_font.h"
+#include "platform/memory.h"
 #include "platform/message_box.h"
 
 ShowState show_state;
@@ -52,6 +53,7 @@ bool change_picture(int32_t index) {
     if (!load_show_picture(index)) return false;
     upload_rgba_texture(app_state.texture_ids[kCurrentPictureTexture], show_state.picture_pixels, kPictureWidth,
                         kPictureHeight);
+    platformReleaseFreeMemory();
     return true;
 }
 
