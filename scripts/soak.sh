@@ -39,6 +39,7 @@ samples=$(awk -v s="$show_seconds" 'BEGIN {print int((s - 9.5 - 2) / 5)}')
 half_anon=$first_anon
 for ((i = 1; i <= samples; i++)); do
   sleep 5
+  kill -0 "$player" 2>/dev/null || break  # ended early: the status below tells
   read -r last_all last_anon < <(rss "$player")
   [ "$i" -eq $((samples / 2)) ] && half_anon=$last_anon
 done
