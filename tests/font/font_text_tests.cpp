@@ -85,8 +85,8 @@ protected:
     static const FontDefinition& definition() { return *font_->definition; }
 
     template <typename Draw>
-    static Image render(Draw draw) {
-        glClearColor(0, 0, 0, 0);
+    static Image render(Draw draw, float red = 0, float green = 0, float blue = 0) {
+        glClearColor(red, green, blue, 0);
         glClear(GL_COLOR_BUFFER_BIT);
         draw();
         return Image{gl_->read_pixels()};
@@ -238,6 +238,35 @@ TEST_F(FontText, CellsAreDrawnAtTheLineTopAndScaled) {
             }
     EXPECT_NEAR(float(drawn_first), top + float(first_row) * l, 1.5f);
     EXPECT_NEAR(float(drawn_last + 1), top + float(last_row + 1) * l, 1.5f);
+}
+
+TEST_F(FontText, ShadowSitsOnePixelRightAndDown) {
+    const char16_t* caption = u"Velandora \u00e0 l'aube";
+    const Image text = render_text(caption, 10, 640);
+    const Image shifted = render_text(caption, 11, 641);
+    ASSERT_GT(text.ink_count(), 100);
+    for (int y = 1; y < kH; ++y)
+        for (int x = 1; x < kW; ++x) ASSERT_EQ(text.ink(x - 1, y - 1), shifted.ink(x, y)) << x << "," << y;
+
+    // As the show draws it: black shadow, then white text, over grey.
+    const Image both = render(
+        [&] {
+            font_->draw_text(caption, 11, 641, 1.4f, 0x000000, 0);
+            font_->draw_text(caption, 10, 640, 1.4f, 0xFFFFFFFF, 0);
+        },
+        0.5f, 0.5f, 0.5f);
+    int dark = 0, light = 0;
+    for (int y = 1; y < kH; ++y)
+        for (int x = 1; x < kW; ++x) {
+            const uint8_t value = both.at(x, y)[0];
+            if (value < 120) {
+                ++dark;
+                ASSERT_TRUE(text.ink(x - 1, y - 1)) << "shadow pixel away from the text at " << x << "," << y;
+            }
+            if (value > 136) ++light;
+        }
+    EXPECT_GT(dark, 20);
+    EXPECT_GT(light, 100);
 }
 
 TEST_F(FontText, ColourModulatesWhiteGlyphs) {
