@@ -1,6 +1,8 @@
 // Freed heap pages back to the system, with glibc's malloc_trim where it exists.
 #include "platform/memory.h"
 
+#include <cstdlib>  // a C library header first: it tells whether this is glibc
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
