@@ -55,10 +55,9 @@ echo "resident memory near the end:         ${last_all} kB (anonymous ${last_ano
 failed=0
 [ "$status" -eq 0 ] || { echo "FAULT: the player exited with $status"; failed=1; }
 # Anonymous memory is the player's own; file-backed pages of the mapped
-# archive come and go with the page cache. The GL driver compiles its shaders
-# and sizes its buffers as the first captions and cross-fades are drawn (about
-# 1 MB over the next slots); after that, nothing may grow from picture to picture.
-if [ $((last_anon - first_anon)) -gt 2048 ]; then
+# archive come and go with the page cache. Nothing may grow from picture to
+# picture: not over the whole show, and not over its second half.
+if [ $((last_anon - first_anon)) -gt 1024 ]; then
   echo "FAULT: the player's own memory grew by $((last_anon - first_anon)) kB since the first slot"
   failed=1
 fi
