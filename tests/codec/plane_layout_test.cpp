@@ -22,16 +22,3 @@ TEST(PlaneLayout, StripsAndBandsHoldEveryValueWhereTheIndexSays) {
         }
     EXPECT_EQ(back, rows);
 }
-
-// A column of a strip steps by eight values, a row of a band as well; a
-// block's 64 values are consecutive in both.
-TEST(PlaneLayout, IndicesOfTheFirstValues) {
-    EXPECT_EQ(stripIndex(1, 0, 512), 8u);
-    EXPECT_EQ(stripIndex(0, 7, 512), 7u);
-    EXPECT_EQ(stripIndex(0, 8, 512), 8u * 512);
-    EXPECT_EQ(stripIndex(511, 1023, 512), size_t(1024) * 512 - 1);
-    EXPECT_EQ(bandIndex(0, 1, 1024), 8u);
-    EXPECT_EQ(bandIndex(7, 0, 1024), 7u);
-    EXPECT_EQ(bandIndex(8, 0, 1024), 8u * 1024);
-    EXPECT_EQ(bandIndex(511, 1023, 1024), size_t(1024) * 512 - 1);
-}
