@@ -101,33 +101,25 @@ TEST_F(VelkitPictureCommands, EncodeFailuresExitWithAMessage) {
     std::vector<uint8_t> brokenPng = encodePng(flatPicture(64, 64, 0, 0, 0));
     brokenPng.resize(brokenPng.size() / 2);
     writeFileBytes(path("broken.png"), brokenPng);
-    const std::string in = path("in.png") + " " + path("out.wmj") + " ";
+    const std::string out = " " + path("out.wmj"), odd = "encode " + path("odd.png") + out;
+    const std::string in = "encode " + path("in.png") + out + " ";
+    const char* const range = "--quality needs a whole number from 1 to 100";
     const char* const quality = "--quality needs a whole number";
     const char* const bytes = "--max-bytes needs a whole number of bytes above 0";
+    const char* const both = "--quality and --max-bytes exclude each other";
     const struct {
         std::string arguments;
         std::string message;
     } cases[] = {
-        {"encode " + path("odd.png") + " " + path("out.wmj"), "--size"},
-        {"encode " + path("missing.png") + " " + path("out.wmj"), ""},
-        {"encode " + path("junk.png") + " " + path("out.wmj"), ""},
-        {"encode " + path("broken.png") + " " + path("out.wmj"), ""},
-        {"encode " + path("odd.png") + " " + path("out.wmj") + " --size 100x64", ""},
-        {"encode " + path("odd.png") + " " + path("out.wmj") + " --size banana", ""},
-        {"encode " + path("odd.png"), ""},
-        {"encode " + in + "--quality 0", "--quality needs a whole number from 1 to 100"},
-        {"encode " + in + "--quality 101", "--quality needs a whole number from 1 to 100"},
-        {"encode " + in + "--quality 8.5", quality},
-        {"encode " + in + "--quality high", quality},
-        {"encode " + in + "--quality", quality},
-        {"encode " + in + "--max-bytes 0", bytes},
-        {"encode " + in + "--max-bytes -40", bytes},
-        {"encode " + in + "--max-bytes 12k", bytes},
-        {"encode " + in + "--max-bytes", bytes},
-        {"encode " + in + "--quality 50 --max-bytes 9000", "--quality and --max-bytes exclude each other"},
-        {"encode " + in + "--max-bytes 9000 --quality 50", "--quality and --max-bytes exclude each other"},
-        {"encode " + in + "--speed 3", "unknown option '--speed'"},
-        {"encode " + in + "--max-bytes 387",
+        {odd, "--size"}, {odd + " --size 100x64", ""}, {odd + " --size banana", ""},
+        {"encode " + path("missing.png") + out, ""}, {"encode " + path("junk.png") + out, ""},
+        {"encode " + path("broken.png") + out, ""}, {"encode " + path("odd.png"), ""},
+        {in + "--quality 0", range}, {in + "--quality 101", range}, {in + "--quality 8.5", quality},
+        {in + "--quality high", quality}, {in + "--quality", quality}, {in + "--max-bytes 0", bytes},
+        {in + "--max-bytes -40", bytes}, {in + "--max-bytes 12k", bytes}, {in + "--max-bytes", bytes},
+        {in + "--quality 50 --max-bytes 9000", both}, {in + "--max-bytes 9000 --quality 50", both},
+        {in + "--speed 3", "unknown option '--speed'"},
+        {in + "--max-bytes 387",
          "cannot fit a 256x128 picture into 387 bytes: the smallest such picture (flat grey) takes 388 bytes"},
     };
     for (const auto& c : cases) expectFailure(c.arguments, c.message, "out.wmj");
