@@ -132,19 +132,20 @@ TEST(PictureDecoder, DecoderAndBufferCanBeReused) {
     std::vector<uint8_t> second = emptyPicture(64, 64);
     PictureDecoder decoder;
     PictureBuffer picture;
-    MemoryStream a(first.data(), int32_t(first.size()), 0);
-    decoder.decode(a, picture);
+    auto decode = [&](std::vector<uint8_t>& file) {
+        MemoryStream stream(file.data(), int32_t(file.size()), 0);
+        return decoder.decode(stream, picture);
+    };
+    decode(first);
     EXPECT_EQ(picture.width, 128);
     EXPECT_EQ(std::vector<uint8_t>(picture.pixels, picture.pixels + 128 * 64 * 3), referenceDecode(first).bgr);
-    MemoryStream b(second.data(), int32_t(second.size()), 0);
-    EXPECT_EQ(decoder.decode(b, picture), DecodeResult::decoded);
+    EXPECT_EQ(decode(second), DecodeResult::decoded);
     EXPECT_EQ(picture.width, 64);
     EXPECT_EQ(picture.height, 64);
     EXPECT_EQ(std::vector<uint8_t>(picture.pixels, picture.pixels + 64 * 64 * 3), std::vector<uint8_t>(64 * 64 * 3, 128));
     // A refused file empties the buffer.
     std::vector<uint8_t> bad = emptyPicture(100, 64);
-    MemoryStream c(bad.data(), int32_t(bad.size()), 0);
-    EXPECT_EQ(decoder.decode(c, picture), DecodeResult::refused);
+    EXPECT_EQ(decode(bad), DecodeResult::refused);
     EXPECT_EQ(picture.pixels, nullptr);
     EXPECT_EQ(picture.width, 0);
 }

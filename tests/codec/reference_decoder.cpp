@@ -134,9 +134,7 @@ ReferencePicture referenceDecode(const std::vector<uint8_t>& file) {
         PlaneDecoder decoder{bits, plane, w, h};
         decoder.decode();
         picture.codedPlanes.push_back(plane);
-    }
-    for (int p = 0; p < 3; ++p) {
-        picture.blockPlanes.push_back(referenceDequantise(picture.codedPlanes[p], w, h, qualities[p]));
+        picture.blockPlanes.push_back(referenceDequantise(plane, w, h, qualities[p]));
         std::vector<int16_t> samples = picture.blockPlanes[p];
         referenceSynthesize(samples, w, h);
         picture.samplePlanes.push_back(samples);

@@ -133,9 +133,8 @@ std::vector<uint8_t> writePngOfFormat(const std::vector<uint8_t>& samples, int w
     png.width = png_uint_32(width);
     png.height = png_uint_32(height);
     png.format = format;
-    png_alloc_size_t size = 0;
-    EXPECT_TRUE(png_image_write_to_memory(&png, nullptr, &size, 0, samples.data(), 0, nullptr));
-    std::vector<uint8_t> bytes(size);
+    std::vector<uint8_t> bytes(4096);
+    png_alloc_size_t size = bytes.size();
     EXPECT_TRUE(png_image_write_to_memory(&png, bytes.data(), &size, 0, samples.data(), 0, nullptr));
     bytes.resize(size);
     return bytes;
