@@ -13,7 +13,7 @@
 #include "audio/loop_mixer.h"
 #include "audio/music_stream.h"
 #include "platform/message_box.h"
-#include "show_directory.h"
+#include "shell_fixture.h"
 
 namespace {
 
