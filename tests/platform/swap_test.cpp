@@ -21,12 +21,7 @@ void draw_heavy_frame() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (int i = 0; i < 100; ++i) {
         glColor4f(float(i % 7) / 7.0f, float(i % 5) / 5.0f, float(i % 3) / 3.0f, 0.1f);
-        glBegin(GL_QUADS);
-        glVertex2f(-1.0f, -1.0f);
-        glVertex2f(1.0f, -1.0f);
-        glVertex2f(1.0f, 1.0f);
-        glVertex2f(-1.0f, 1.0f);
-        glEnd();
+        glRectf(-1.0f, -1.0f, 1.0f, 1.0f);
     }
 }
 

@@ -10,7 +10,7 @@
 #include "audio/music_stream.h"
 #include "audio/stream_player.h"
 #include "kit/archive/lcc_writer.h"
-#include "show_directory.h"
+#include "shell_fixture.h"
 #include "test_files.h"
 
 namespace {

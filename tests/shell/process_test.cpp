@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "show_directory.h"
+#include "shell_fixture.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "audio/loop_mixer.h"
 #include "audio/music_stream.h"
 #include "platform/message_box.h"
-#include "show_directory.h"
+#include "shell_fixture.h"
 
 namespace {
 
@@ -192,8 +192,6 @@ TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZer
 }
 
 TEST(ShellClock, MusicBytesBecomeSeconds) {
-    EXPECT_EQ(music_seconds(0), 0.0f);
-    EXPECT_EQ(music_seconds(176400), 1.0f);
     EXPECT_EQ(music_seconds(441000), 2.5f);
     // The player starts 16384 bytes below zero.
     EXPECT_FLOAT_EQ(music_seconds(-16384), -0.0928798f);

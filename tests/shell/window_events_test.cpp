@@ -8,7 +8,7 @@
 #include "app/gl.h"
 #include "app/shell.h"
 #include "platform/window.h"
-#include "show_directory.h"
+#include "shell_fixture.h"
 
 namespace {
 
