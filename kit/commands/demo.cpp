@@ -41,7 +41,7 @@ static int run_demo(int argc, char** argv) {
         }
     }
     if (!directory) {
-        std::fprintf(stderr, "velkit: usage: velkit demo OUTDIR [--pictures N] [--font FILE] [--font FILE]\n");
+        std::fprintf(stderr, "velkit: usage: velkit demo OUTDIR [--pictures N] [--font FILE]\n");
         return 1;
     }
     try {
