@@ -15,31 +15,6 @@ std::vector<uint8_t> pixel(int16_t l, int16_t o, int16_t g) {
     return bgr;
 }
 
-struct Planes {
-    std::vector<int16_t> l, o, g;
-};
-
-// Random values for count pixels, the first ones every combination of extremes.
-Planes extremesThenRandom(int count) {
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> any(-32768, 32767);
-    std::uniform_int_distribution<int> near(-700, 700);
-    Planes planes{std::vector<int16_t>(count), std::vector<int16_t>(count), std::vector<int16_t>(count)};
-    for (int i = 0; i < count; ++i) {
-        auto& pick = (i % 3 == 0) ? any : near;
-        planes.l[i] = int16_t(pick(random));
-        planes.o[i] = int16_t(pick(random));
-        planes.g[i] = int16_t(pick(random));
-    }
-    const int16_t extremes[] = {-32768, 32767, -1, 0, 1, 511, -512};
-    for (int i = 0; i < count && i < 7 * 7 * 7; ++i) {
-        planes.l[i] = extremes[i / 49];
-        planes.o[i] = extremes[i / 7 % 7];
-        planes.g[i] = extremes[i % 7];
-    }
-    return planes;
-}
-
 }  // namespace
 
 TEST(Colour, DocumentedPixels) {
@@ -51,45 +26,46 @@ TEST(Colour, DocumentedPixels) {
     EXPECT_EQ(pixel(0, 0, -1), (std::vector<uint8_t>{129, 128, 129}));
 }
 
-// The vector path against one pixel at a time; counts that end on a whole
-// step of eight pixels and within one.
-TEST(Colour, VectorPathMatchesPixelPath) {
-    for (int count : {4096 + 12, 4096, 8}) {
-        const Planes planes = extremesThenRandom(count);
-        std::vector<uint8_t> fast(size_t(count) * 3 + 1, 0xEE);
-        convertToBgr(planes.l.data(), planes.o.data(), planes.g.data(), count, fast.data());
-        EXPECT_EQ(fast.back(), 0xEE) << "wrote past the last pixel, count " << count;
-        for (int p = 0; p < count; ++p)
-            ASSERT_EQ(std::vector<uint8_t>(fast.begin() + 3 * p, fast.begin() + 3 * p + 3),
-                      pixel(planes.l[p], planes.o[p], planes.g[p]))
-                << "pixel " << p << " of " << count;
-    }
-}
-
-// Planes in bands give the pixels row by row, each from the values at its
-// own row and column, and nothing is written past the picture; every build.
-TEST(Colour, BandsGiveRowsOfPixels) {
-    const int width = 40, height = 24;
-    const Planes values = extremesThenRandom(width * height);  // row-major
-    Planes bands = values;
-    for (int row = 0; row < height; ++row)
-        for (int column = 0; column < width; ++column) {
-            const size_t from = size_t(row) * width + column, to = bandIndex(row, column, width);
-            bands.l[to] = values.l[from];
-            bands.o[to] = values.o[from];
-            bands.g[to] = values.g[from];
+// Every build of the vector path gives the pixels of the one-pixel path, and
+// nothing is written past the picture: planes in bands (row by row, each pixel
+// from the values at its own row and column) and row-major runs of pixels that
+// end on a whole step of eight and within one.
+TEST(Colour, VectorPathsMatchThePixelPath) {
+    const int width = 40, height = 24, count = width * height;
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    std::uniform_int_distribution<int> near(-700, 700);
+    std::vector<int16_t> values[3], bands[3];
+    const int16_t extremes[] = {-32768, 32767, -1, 0, 1, 511, -512};
+    for (int p = 0; p < 3; ++p) {
+        values[p].resize(count);
+        bands[p].resize(count);
+        for (int i = 0; i < count; ++i) {
+            // First every combination of extremes, then random values.
+            values[p][i] = i < 343 ? extremes[i / (p == 0 ? 49 : p == 1 ? 7 : 1) % 7]
+                                   : int16_t(i % 3 == 0 ? any(random) : near(random));
+            bands[p][bandIndex(i / width, i % width, width)] = values[p][i];
         }
+    }
     using Convert = void (*)(const int16_t*, const int16_t*, const int16_t*, int32_t, int32_t, uint8_t*);
     std::vector<Convert> builds = {convertBandsToBgrPortable};
     if (avxAvailable()) builds.push_back(convertBandsToBgrAvx);
     if (colourAvx512Available()) builds.push_back(convertBandsToBgrAvx512);
+    std::vector<std::vector<uint8_t>> outputs;
     for (Convert convert : builds) {
-        std::vector<uint8_t> bgr(size_t(width) * height * 3 + 1, 0xEE);
-        convert(bands.l.data(), bands.o.data(), bands.g.data(), width, height, bgr.data());
+        outputs.emplace_back(size_t(count) * 3 + 1, 0xEE);
+        convert(bands[0].data(), bands[1].data(), bands[2].data(), width, height, outputs.back().data());
+    }
+    for (int pixels : {count, count - 4}) {
+        outputs.emplace_back(size_t(pixels) * 3 + 1, 0xEE);
+        convertToBgr(values[0].data(), values[1].data(), values[2].data(), pixels, outputs.back().data());
+    }
+    for (const std::vector<uint8_t>& bgr : outputs) {
+        SCOPED_TRACE("output " + std::to_string(&bgr - outputs.data()));
         EXPECT_EQ(bgr.back(), 0xEE) << "wrote past the last pixel";
-        for (int p = 0; p < width * height; ++p)
+        for (size_t p = 0; p < bgr.size() / 3; ++p)
             ASSERT_EQ(std::vector<uint8_t>(bgr.begin() + 3 * p, bgr.begin() + 3 * p + 3),
-                      pixel(values.l[p], values.o[p], values.g[p]))
+                      pixel(values[0][p], values[1][p], values[2][p]))
                 << "row " << p / width << " column " << p % width;
     }
 }
