@@ -8,7 +8,6 @@
 #include <random>
 
 #include "kit/encoder/picture_decoding.h"
-#include "kit/encoder/picture_encoder.h"
 #include "kit/image/collage.h"
 
 RgbImage flatPicture(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
@@ -77,12 +76,6 @@ RgbImage roundTripBytes(const std::vector<uint8_t>& bytes, int width, int height
     EXPECT_EQ(decoded.width, width);
     EXPECT_EQ(decoded.height, height);
     return decoded.ok ? toRgbImage(decoded) : RgbImage(width, height);
-}
-
-RgbImage roundTrip(const RgbImage& image, std::vector<uint8_t>* encoded) {
-    const std::vector<uint8_t> bytes = encodePicture(image);
-    if (encoded) *encoded = bytes;
-    return roundTripBytes(bytes, image.width, image.height);
 }
 
 int maxSampleError(const RgbImage& a, const RgbImage& b) {
