@@ -39,7 +39,9 @@ struct TestBitWriter {
 class TrickleStream : public MemoryStream {
 public:
     TrickleStream(void* block, int32_t size, int32_t most) : MemoryStream(block, size, 0), most(most) {}
-    int32_t read(void* destination, int32_t count) override { return MemoryStream::read(destination, std::min(count, most)); }
+    int32_t read(void* destination, int32_t count) override {
+        return MemoryStream::read(destination, std::min(count, most));
+    }
 
 private:
     int32_t most;
@@ -101,7 +103,7 @@ TEST(PictureDecoder, RandomStreamsMatchTheReference) {
                 if (size[0] * size[1] > 192 * 128 && (onesPercent != 50 || bytes != 6000)) continue;
                 SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]) + ", " +
                              std::to_string(onesPercent) + "% ones, " + std::to_string(bytes) + " bytes");
-                std::vector<uint8_t> file = randomPicture(uint32_t(size[0]), uint32_t(size[1]), bytes, seed, onesPercent);
+                const std::vector<uint8_t> file = randomPicture(size[0], size[1], bytes, seed, onesPercent);
                 Decoded out = decodeBytes(file, seed++ % 2 ? 3 : 1 << 30);
                 if (out.result == DecodeResult::corrupt) continue;  // a run code beyond 24 bits
                 ASSERT_TRUE(out.result == DecodeResult::decoded || out.result == DecodeResult::truncated);
@@ -137,19 +139,13 @@ TEST(PictureDecoder, HeaderLimitsAndTheExactEnd) {
         {emptyPicture(8256, 8192), DecodeResult::refused},  // just beyond the most pixels
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.file.size()) + " bytes, first " +
-                     std::to_string(c.file.empty() ? -1 : c.file[0]));
-        Decoded out = decodeBytes(c.file);
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        const Decoded out = decodeBytes(c.file);
         EXPECT_EQ(out.result, c.result);
-        if (c.result == DecodeResult::refused) {
-            EXPECT_TRUE(out.bgr.empty());
-            EXPECT_EQ(out.width, 0);
-            EXPECT_EQ(out.height, 0);
-            continue;
-        }
-        ASSERT_EQ(out.width, 1024);
-        ASSERT_EQ(out.height, 512);
-        EXPECT_EQ(out.bgr, std::vector<uint8_t>(size_t(1024) * 512 * 3, 128));
+        const bool refused = c.result == DecodeResult::refused;
+        EXPECT_EQ(out.width, refused ? 0 : 1024);
+        EXPECT_EQ(out.height, refused ? 0 : 512);
+        EXPECT_EQ(out.bgr, std::vector<uint8_t>(refused ? 0 : size_t(1024) * 512 * 3, 128));
     }
     EXPECT_TRUE(PictureDecoder::sizeSupported(8192, 8192));
     PictureBuffer picture;

@@ -47,7 +47,8 @@ struct PlaneDecoder {
                 const Cell cell = cellOfScanPosition(s);
                 for (int32_t y = 0; y < height / 64; ++y)
                     for (int32_t x = 0; x < width / 64; ++x) {
-                        int16_t& c = plane[size_t(cell.row * (height / 64) + y) * width + cell.column * (width / 64) + x];
+                        int16_t& c =
+                            plane[size_t(cell.row * (height / 64) + y) * width + cell.column * (width / 64) + x];
                         if (refine) {
                             if (c >= 2 * d && bits.read(1)) c = int16_t(c + d);
                             else if (c <= -2 * d && bits.read(1)) c = int16_t(c - d);
@@ -135,6 +136,7 @@ std::vector<uint8_t> referenceDecode(const std::vector<uint8_t>& file) {
         referenceSynthesize(samples[p], w, h);
     }
     std::vector<uint8_t> bgr(size_t(w) * h * 3);
-    for (size_t i = 0; i < size_t(w) * h; ++i) convertPixelToBgr(samples[0][i], samples[1][i], samples[2][i], &bgr[i * 3]);
+    for (size_t i = 0; i < size_t(w) * h; ++i)
+        convertPixelToBgr(samples[0][i], samples[1][i], samples[2][i], &bgr[i * 3]);
     return bgr;
 }

@@ -63,7 +63,7 @@ TEST(PictureRoundTrip, QualityFloorsByContentAndTheReferencePixels) {
     for (const auto& c : colours)
         cases.push_back({"flat " + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]),
                          flatPicture(128, 64, c[0], c[1], c[2]), 0.0, 0.0, 2});
-    if (!photoDirectory().empty()) cases.push_back({"photo collage", makePhotoCollage(photoDirectory()), 32.0, 0.0, 255});
+    if (!photoDirectory().empty()) cases.push_back({"collage", makePhotoCollage(photoDirectory()), 32.0, 0.0, 255});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> bytes = encodePicture(c.image);
