@@ -63,6 +63,9 @@ TEST(ImageFiles, FileTypeComesFromContentAndExtension) {
     EXPECT_THROW(writeImageFile(d + "/x.tiff", original), std::runtime_error);
     writeFileBytes(d + "/text.png", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
     EXPECT_THROW(readImageFile(d + "/text.png"), std::runtime_error);
+    const std::vector<uint8_t> png = encodePng(original);
+    writeFileBytes(d + "/cut.png", std::vector<uint8_t>(png.begin(), png.begin() + 40));
+    EXPECT_THROW(readImageFile(d + "/cut.png"), std::runtime_error);
     EXPECT_THROW(readImageFile(d + "/absent.png"), std::runtime_error);
     EXPECT_EQ(fileExtension("a/b.c/photo.JPG"), ".jpg");
     EXPECT_EQ(fileExtension("a/b.c/photo"), "");

@@ -81,7 +81,7 @@ TEST(PictureRoundTrip, QualityFloorsByContentAndTheReferencePixels) {
 
 // The 15-bit header holds widths below 32768, which the decoder's limits
 // alone would allow; pictures the decoder refuses and buffers of another size
-// are errors, and a cut file does not decode.
+// are errors, and a cut or empty file does not decode.
 TEST(PictureEncoder, RejectsWhatTheDecoderCannotTakeAndReportsTruncation) {
     EXPECT_TRUE(pictureSizeEncodable(32704, 64));
     EXPECT_FALSE(pictureSizeEncodable(32768, 64));
@@ -91,9 +91,10 @@ TEST(PictureEncoder, RejectsWhatTheDecoderCannotTakeAndReportsTruncation) {
     EXPECT_THROW(encodePicture(wrong), std::invalid_argument);
     std::vector<uint8_t> bytes = encodePicture(smoothPicture(128, 64, 2));
     bytes.resize(bytes.size() / 2);
-    const DecodedPicture decoded = decodePictureBytes(bytes);
-    EXPECT_FALSE(decoded.ok);
-    EXPECT_FALSE(decoded.error.empty());
+    for (const DecodedPicture& decoded : {decodePictureBytes(bytes), decodePictureBytes({})}) {
+        EXPECT_FALSE(decoded.ok);
+        EXPECT_FALSE(decoded.error.empty());
+    }
 }
 
 // The earlier encoder: its levels land where the decoder reads them (a

@@ -12,11 +12,7 @@
 
 RgbImage flatPicture(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
     RgbImage image(width, height);
-    for (size_t i = 0; i < image.rgb.size(); i += 3) {
-        image.rgb[i] = red;
-        image.rgb[i + 1] = green;
-        image.rgb[i + 2] = blue;
-    }
+    for (size_t i = 0; i < image.rgb.size(); ++i) image.rgb[i] = i % 3 == 0 ? red : i % 3 == 1 ? green : blue;
     return image;
 }
 
