@@ -47,7 +47,8 @@ struct PlaneDecoder {
                 const Cell cell = cellOfScanPosition(s);
                 for (int32_t y = 0; y < height / 64; ++y)
                     for (int32_t x = 0; x < width / 64; ++x) {
-                        int16_t& c = plane[size_t(cell.row * (height / 64) + y) * width + cell.column * (width / 64) + x];
+                        int16_t& c =
+                            plane[size_t(cell.row * (height / 64) + y) * width + cell.column * (width / 64) + x];
                         if (refine) {
                             if (c >= 2 * d && bits.read(1)) c = int16_t(c + d);
                             else if (c <= -2 * d && bits.read(1)) c = int16_t(c - d);
@@ -122,26 +123,20 @@ void referenceSynthesize(std::vector<int16_t>& plane, int32_t width, int32_t hei
     for (int32_t r = 0; r < height; ++r) synthesizeLine(&plane[size_t(r) * width], width, scratch.data());
 }
 
-ReferencePicture referenceDecode(const std::vector<uint8_t>& file) {
-    ReferencePicture picture;
+std::vector<uint8_t> referenceDecode(const std::vector<uint8_t>& file) {
     Bits bits{file};
-    picture.width = int32_t(bits.read(15));
-    picture.height = int32_t(bits.read(15));
-    const int32_t w = picture.width, h = picture.height;
+    const int32_t w = int32_t(bits.read(15)), h = int32_t(bits.read(15));
     static const int32_t qualities[3] = {20, 70, 70};
+    std::vector<int16_t> samples[3];
     for (int p = 0; p < 3; ++p) {
         std::vector<int16_t> plane(size_t(w) * h);
         PlaneDecoder decoder{bits, plane, w, h};
         decoder.decode();
-        picture.codedPlanes.push_back(plane);
-        picture.blockPlanes.push_back(referenceDequantise(plane, w, h, qualities[p]));
-        std::vector<int16_t> samples = picture.blockPlanes[p];
-        referenceSynthesize(samples, w, h);
-        picture.samplePlanes.push_back(samples);
+        samples[p] = referenceDequantise(plane, w, h, qualities[p]);
+        referenceSynthesize(samples[p], w, h);
     }
-    picture.bgr.resize(size_t(w) * h * 3);
+    std::vector<uint8_t> bgr(size_t(w) * h * 3);
     for (size_t i = 0; i < size_t(w) * h; ++i)
-        convertPixelToBgr(picture.samplePlanes[0][i], picture.samplePlanes[1][i], picture.samplePlanes[2][i],
-                          &picture.bgr[i * 3]);
-    return picture;
+        convertPixelToBgr(samples[0][i], samples[1][i], samples[2][i], &bgr[i * 3]);
+    return bgr;
 }

@@ -5,17 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-struct ReferencePicture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<std::vector<int16_t>> codedPlanes;  // after coefficient decoding
-    std::vector<std::vector<int16_t>> blockPlanes;  // after dequantisation
-    std::vector<std::vector<int16_t>> samplePlanes; // after synthesis
-    std::vector<uint8_t> bgr;
-};
-
-// Decodes a complete picture file; bits past the end read as zero.
-ReferencePicture referenceDecode(const std::vector<uint8_t>& file);
+// The blue, green, red pixels of a complete picture file; bits past the end read as zero.
+std::vector<uint8_t> referenceDecode(const std::vector<uint8_t>& file);
 
 // The single stages, on whole planes.
 std::vector<int16_t> referenceDequantise(const std::vector<int16_t>& coded, int32_t width, int32_t height,

@@ -8,16 +8,11 @@
 #include <random>
 
 #include "kit/encoder/picture_decoding.h"
-#include "kit/encoder/picture_encoder.h"
 #include "kit/image/collage.h"
 
 RgbImage flatPicture(int width, int height, uint8_t red, uint8_t green, uint8_t blue) {
     RgbImage image(width, height);
-    for (size_t i = 0; i < image.rgb.size(); i += 3) {
-        image.rgb[i] = red;
-        image.rgb[i + 1] = green;
-        image.rgb[i + 2] = blue;
-    }
+    for (size_t i = 0; i < image.rgb.size(); ++i) image.rgb[i] = i % 3 == 0 ? red : i % 3 == 1 ? green : blue;
     return image;
 }
 
@@ -77,12 +72,6 @@ RgbImage roundTripBytes(const std::vector<uint8_t>& bytes, int width, int height
     EXPECT_EQ(decoded.width, width);
     EXPECT_EQ(decoded.height, height);
     return decoded.ok ? toRgbImage(decoded) : RgbImage(width, height);
-}
-
-RgbImage roundTrip(const RgbImage& image, std::vector<uint8_t>* encoded) {
-    const std::vector<uint8_t> bytes = encodePicture(image);
-    if (encoded) *encoded = bytes;
-    return roundTripBytes(bytes, image.width, image.height);
 }
 
 int maxSampleError(const RgbImage& a, const RgbImage& b) {

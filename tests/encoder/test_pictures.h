@@ -20,8 +20,6 @@ std::string photoDirectory();
 // Decodes with the player's decoder; fails the test when decoding fails or
 // the size is not width x height.
 RgbImage roundTripBytes(const std::vector<uint8_t>& bytes, int width, int height);
-// Encodes with default options, then the same.
-RgbImage roundTrip(const RgbImage& image, std::vector<uint8_t>* encoded = nullptr);
 
 // Largest absolute difference of any sample.
 int maxSampleError(const RgbImage& a, const RgbImage& b);

@@ -10,7 +10,6 @@
 #include "kit/encoder/picture_decoding.h"
 #include "kit/encoder/picture_encoder.h"
 #include "kit/image/image_file.h"
-#include "kit/image/picture_metrics.h"
 #include "test_pictures.h"
 #include "tests/support/scratch_directory.h"
 
@@ -46,10 +45,13 @@ protected:
 
 }  // namespace
 
+// A PNG encoded at a quality and to a byte budget, decoded to every output
+// format; a JPEG and a PPM scaled and cropped to another size.
 TEST_F(VelkitPictureCommands, EncodeAndDecodeToEveryOutputFormat) {
     const RgbImage original = smoothPicture(256, 128, 21);
     writeImageFile(path("in.png"), original);
-    ASSERT_EQ(velkit("encode " + path("in.png") + " " + path("out.wmj")), 0) << errors_;
+    ASSERT_EQ(velkit("encode " + path("in.png") + " " + path("out.wmj") + " --quality 95"), 0) << errors_;
+    EXPECT_EQ(readFileBytes(path("out.wmj")), encodePicture(original, PictureEncodeOptions{95, 0}));
     for (const char* format : {"png", "ppm", "bgr"})
         ASSERT_EQ(velkit("decode " + path("out.wmj") + " " + path("out.") + format), 0) << errors_;
     // The .bgr file is the decoder's picture buffer, byte for byte; PNG and PPM hold it in RGB order.
@@ -57,67 +59,39 @@ TEST_F(VelkitPictureCommands, EncodeAndDecodeToEveryOutputFormat) {
     ASSERT_TRUE(decoded.ok) << decoded.error;
     EXPECT_EQ(readFileBytes(path("out.bgr")), decoded.bgr);
     const RgbImage png = readImageFile(path("out.png"));
-    EXPECT_EQ(png.width, 256);
-    EXPECT_EQ(png.height, 128);
     EXPECT_EQ(png.rgb, toRgbImage(decoded).rgb);
     EXPECT_EQ(readImageFile(path("out.ppm")).rgb, png.rgb);
-    EXPECT_EQ(readFileBytes(path("out.ppm"))[1], '6');  // P6
-    EXPECT_GE(lumaPsnr(original, png), 40.0);
-    EXPECT_EQ(decoded.bgr[0], png.rgb[2]);
-    EXPECT_EQ(decoded.bgr[2], png.rgb[0]);
-}
 
-TEST_F(VelkitPictureCommands, SizeScalesAndCropsJpegAndPpmInput) {
+    const int64_t budget = int64_t(readFileBytes(path("out.wmj")).size() / 2);
+    ASSERT_EQ(velkit("encode " + path("in.png") + " " + path("out.wmj") + " --max-bytes " + std::to_string(budget)),
+              0) << errors_;
+    EXPECT_EQ(readFileBytes(path("out.wmj")), encodePicture(original, PictureEncodeOptions{85, budget}));
+
     writeFileBytes(path("in.jpg"), encodeJpeg(gradientPicture(300, 200), 90));
     ASSERT_EQ(velkit("encode " + path("in.jpg") + " " + path("a.wmj") + " --size 256x128"), 0) << errors_;
     roundTripBytes(readFileBytes(path("a.wmj")), 256, 128);
     writeImageFile(path("in.ppm"), flatPicture(64, 64, 200, 30, 60));
     ASSERT_EQ(velkit("encode --size 128x64 " + path("in.ppm") + " " + path("b.wmj")), 0) << errors_;
-    EXPECT_LE(maxSampleError(roundTripBytes(readFileBytes(path("b.wmj")), 128, 64), flatPicture(128, 64, 200, 30, 60)), 2);
-}
-
-TEST_F(VelkitPictureCommands, QualityAndBudgetShapeTheFile) {
-    writeImageFile(path("in.png"), smoothPicture(256, 128, 12));
-    const std::string encode = "encode " + path("in.png") + " " + path("out.wmj") + " ";
-    ASSERT_EQ(velkit(encode + "--quality 20"), 0) << errors_;
-    const std::vector<uint8_t> low = readFileBytes(path("out.wmj"));
-    ASSERT_EQ(velkit(encode + "--quality 95"), 0) << errors_;
-    const std::vector<uint8_t> high = readFileBytes(path("out.wmj"));
-    EXPECT_LT(low.size(), high.size());
-    PictureEncodeOptions options;
-    options.quality = 95;
-    EXPECT_EQ(high, encodePicture(readImageFile(path("in.png")), options));
-    const size_t target = (low.size() + high.size()) / 2;
-    ASSERT_EQ(velkit(encode + "--max-bytes " + std::to_string(target)), 0) << errors_;
-    const std::vector<uint8_t> fitted = readFileBytes(path("out.wmj"));
-    EXPECT_LE(fitted.size(), target);
-    EXPECT_TRUE(decodePictureBytes(fitted).ok);
+    EXPECT_LE(maxSampleError(roundTripBytes(readFileBytes(path("b.wmj")), 128, 64), flatPicture(128, 64, 200, 30, 60)),
+              2);
 }
 
 TEST_F(VelkitPictureCommands, EncodeFailuresExitWithAMessage) {
     writeImageFile(path("in.png"), smoothPicture(256, 128, 12));
     writeImageFile(path("odd.png"), flatPicture(100, 70, 1, 2, 3));
-    writeFileBytes(path("junk.png"), std::vector<uint8_t>(100, 0x42));
-    std::vector<uint8_t> brokenPng = encodePng(flatPicture(64, 64, 0, 0, 0));
-    brokenPng.resize(brokenPng.size() / 2);
-    writeFileBytes(path("broken.png"), brokenPng);
     const std::string out = " " + path("out.wmj"), odd = "encode " + path("odd.png") + out;
     const std::string in = "encode " + path("in.png") + out + " ";
     const char* const range = "--quality needs a whole number from 1 to 100";
-    const char* const quality = "--quality needs a whole number";
     const char* const bytes = "--max-bytes needs a whole number of bytes above 0";
-    const char* const both = "--quality and --max-bytes exclude each other";
     const struct {
         std::string arguments;
         std::string message;
     } cases[] = {
-        {odd, "--size"}, {odd + " --size 100x64", ""}, {odd + " --size banana", ""},
-        {"encode " + path("missing.png") + out, ""}, {"encode " + path("junk.png") + out, ""},
-        {"encode " + path("broken.png") + out, ""}, {"encode " + path("odd.png"), ""},
-        {in + "--quality 0", range}, {in + "--quality 101", range}, {in + "--quality 8.5", quality},
-        {in + "--quality high", quality}, {in + "--quality", quality}, {in + "--max-bytes 0", bytes},
-        {in + "--max-bytes -40", bytes}, {in + "--max-bytes 12k", bytes}, {in + "--max-bytes", bytes},
-        {in + "--quality 50 --max-bytes 9000", both}, {in + "--max-bytes 9000 --quality 50", both},
+        {odd, "--size"}, {odd + " --size 100x64", "cannot encode 100x64"}, {odd + " --size banana", "WIDTHxHEIGHT"},
+        {"encode " + path("missing.png") + out, "missing.png"}, {"encode " + path("odd.png"), "usage"},
+        {in + "--quality 0", range}, {in + "--quality 101", range}, {in + "--quality 8.5", range},
+        {in + "--quality high", range}, {in + "--quality", range}, {in + "--max-bytes 0", bytes},
+        {in + "--max-bytes", bytes}, {in + "--quality 50 --max-bytes 9000", "--quality and --max-bytes exclude"},
         {in + "--speed 3", "unknown option '--speed'"},
         {in + "--max-bytes 387",
          "cannot fit a 256x128 picture into 387 bytes: the smallest such picture (flat grey) takes 388 bytes"},
@@ -127,13 +101,12 @@ TEST_F(VelkitPictureCommands, EncodeFailuresExitWithAMessage) {
 
 TEST_F(VelkitPictureCommands, UndecodableInputExitsWithAMessage) {
     writeFileBytes(path("size.wmj"), {0x00, 0xC8, 0x01, 0x90, 0, 0, 0, 0});  // 100 x 100: refused
-    writeFileBytes(path("empty.wmj"), {});
     std::vector<uint8_t> cut = encodePicture(smoothPicture(128, 64, 4));
     cut.resize(cut.size() / 3);
     writeFileBytes(path("cut.wmj"), cut);
     writeFileBytes(path("good.wmj"), encodePicture(smoothPicture(64, 64, 4)));
-    for (const char* input : {"size.wmj", "empty.wmj", "cut.wmj", "nothing.wmj"})
-        expectFailure("decode " + path(input) + " " + path("out.png"), "", "out.png");
-    expectFailure("decode " + path("good.wmj") + " " + path("out.gif"), "", "out.gif");
-    expectFailure("decode " + path("good.wmj") + " " + path("no/such/dir/out.png"), "", "out.png");
+    for (const char* input : {"size.wmj", "cut.wmj", "nothing.wmj"})
+        expectFailure("decode " + path(input) + " " + path("out.png"), input, "out.png");
+    expectFailure("decode " + path("good.wmj") + " " + path("out.gif"), "out.gif", "out.gif");
+    expectFailure("decode " + path("good.wmj") + " " + path("no/such/dir/out.png"), "no/such/dir", "out.png");
 }
