@@ -1,70 +1,51 @@
+// Raw RGB pages converted to RGBA and uploaded as textures.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
-#include "font/gl.h"
 #include "font/texture.h"
-#include "tests/font/gl_test_context.h"
+#include "kit/render/offscreen_gl.h"
+#include "tests/support/scratch_directory.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Four pixels around the colour key, and a plain colour.
-const Bytes kKeyRow = {255, 0, 127, 255, 0, 126, 254, 0, 127, 200, 10, 20};
-
-Bytes convert(const char* name, int32_t width, int32_t height, int32_t mode, bool* ok = nullptr) {
-    Bytes rgba(size_t(width) * height * 4, 0xAB);
-    const bool result = convert_raw_rgb(name, rgba.data(), width, height, mode);
-    if (ok) *ok = result;
-    return rgba;
-}
-
-GLint texture_parameter(GLenum name) {
-    GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
-    return value;
-}
-
-Bytes texture_image(uint32_t texture, int width, int height) {
-    glBindTexture(GL_TEXTURE_2D, texture);
-    Bytes pixels(size_t(width) * height * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
-GLint bound_texture() {
-    GLint name = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-    return name;
-}
-
-class TextureTest : public ::testing::Test {
+class FontTexture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { context_ = new GlTestContext; }
-    static void TearDownTestSuite() {
-        delete context_;
-        context_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(context_->ok()) << context_->error();
-        directory_.write("key.raw", kKeyRow);
+        std::string error;
+        ASSERT_TRUE(gl_.open(64, 64, &error)) << error;
+        // Four pixels around the colour key, and a plain colour.
+        directory_.write("key.raw", Bytes{255, 0, 127, 255, 0, 126, 254, 0, 127, 200, 10, 20});
+        directory_.write("cut.raw", Bytes{255, 0, 127, 255, 0});
     }
-
-    static GlTestContext* context_;
+    static Bytes texture_image(int width, int height) {
+        Bytes pixels(size_t(width) * height * 4);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    static GLint parameter(GLenum name) {
+        GLint value = 0;
+        glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+        return value;
+    }
+    OffscreenGl gl_;
     ScratchDirectory directory_;
 };
-
-GlTestContext* TextureTest::context_ = nullptr;
 
 }  // namespace
 
 // The colour key blanks only the exact key; alpha from red; other modes are
 // opaque; rows follow each other; a longer file gives its first pixels, a
-// short one ends in black (transparent with alpha from red), a missing one is
-// transparent black.
-TEST_F(TextureTest, ConversionModes) {
+// short one ends in black (transparent with alpha from red), a part of a
+// pixel included; a missing one is transparent black; sizes that can't be
+// held write nothing.
+TEST_F(FontTexture, ConvertsRawRgb) {
     const Bytes opaque = {255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 255, 200, 10, 20, 255};
+    const Bytes untouched(16, 0xAB);
     const struct {
         const char* name;
         int32_t width, height, mode;
@@ -73,66 +54,47 @@ TEST_F(TextureTest, ConversionModes) {
     } cases[] = {
         {"key.raw", 4, 1, kAlphaColourKey, true, {0, 0, 0, 0, 255, 0, 126, 255, 254, 0, 127, 255, 200, 10, 20, 255}},
         {"key.raw", 4, 1, kAlphaFromRed, true, {255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 254, 200, 10, 20, 200}},
-        {"key.raw", 4, 1, 0, true, opaque},
         {"key.raw", 4, 1, 3, true, opaque},
         {"key.raw", 2, 2, -7, true, opaque},
         {"key.raw", 1, 2, kAlphaFromRed, true, {255, 0, 127, 255, 255, 0, 126, 255}},
         {"key.raw", 3, 2, 0, true, [&] { Bytes b = opaque; b.insert(b.end(), {0, 0, 0, 255, 0, 0, 0, 255}); return b; }()},
-        {"key.raw", 5, 1, kAlphaFromRed, true,
-         {255, 0, 127, 255, 255, 0, 126, 255, 254, 0, 127, 254, 200, 10, 20, 200, 0, 0, 0, 0}},
+        {"cut.raw", 3, 1, kAlphaFromRed, true, {255, 0, 127, 255, 255, 0, 0, 255, 0, 0, 0, 0}},
         {"no/such/page.raw", 2, 2, 0, false, Bytes(16, 0)},
+        {"key.raw", 0, 5, 0, false, untouched},
+        {"key.raw", 2, -1, 0, false, untouched},
+        {"key.raw", 65536, 65536, 0, false, untouched},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.width) + "x" + std::to_string(c.height) + " mode " +
                      std::to_string(c.mode));
-        bool ok = !c.ok;
-        EXPECT_EQ(convert(c.name, c.width, c.height, c.mode, &ok), c.rgba);
-        EXPECT_EQ(ok, c.ok);
+        Bytes rgba(c.rgba.size(), 0xAB);
+        EXPECT_EQ(convert_raw_rgb(c.name, rgba.data(), c.width, c.height, c.mode), c.ok);
+        EXPECT_EQ(rgba, c.rgba);
     }
 }
 
-TEST_F(TextureTest, UnusableSizesWriteNothing) {
-    bool ok = true;
-    EXPECT_EQ(convert("key.raw", 0, 5, 0, &ok), Bytes());
-    EXPECT_FALSE(ok);
-    Bytes untouched(4, 0xAB);
-    EXPECT_FALSE(convert_raw_rgb("key.raw", untouched.data(), -1, 1, 0));
-    EXPECT_FALSE(convert_raw_rgb("key.raw", untouched.data(), 65536, 65536, 0));
-    EXPECT_EQ(untouched, Bytes(4, 0xAB));
-}
-
-// Raw pages are converted and filtered linearly with repeat; a missing file
-// replaces whatever was there with transparent black.
-TEST_F(TextureTest, LoadRawTextureUploadsWithLinearFilteringAndRepeat) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    load_raw_texture(texture, "key.raw", 2, 2, kAlphaColourKey);
-    EXPECT_EQ(bound_texture(), GLint(texture));
-    for (GLenum name : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texture_parameter(name), GL_LINEAR);
-    for (GLenum name : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texture_parameter(name), GL_REPEAT);
-    EXPECT_EQ(texture_image(texture, 2, 2), convert("key.raw", 2, 2, kAlphaColourKey));
-    load_raw_texture(texture, "missing.raw", 2, 2, 0);
-    EXPECT_EQ(texture_image(texture, 2, 2), Bytes(16, 0));
+// Raw pages are filtered linearly and repeat, and a missing file makes the
+// texture transparent black; RGBA pictures are filtered nearest and clamp.
+TEST_F(FontTexture, UploadsWithTheirFilteringAndWrap) {
+    GLuint textures[2] = {};
+    glGenTextures(2, textures);
+    const Bytes pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    for (int raw = 1; raw >= 0; --raw) {
+        if (raw) load_raw_texture(textures[1], "key.raw", 2, 2, kAlphaColourKey);
+        else upload_rgba_texture(textures[0], pixels.data(), 3, 2);
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(GLuint(bound), textures[raw]);
+        EXPECT_EQ(parameter(GL_TEXTURE_MAG_FILTER), raw ? GL_LINEAR : GL_NEAREST);
+        EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), raw ? GL_LINEAR : GL_NEAREST);
+        EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), raw ? GL_REPEAT : GL_CLAMP);
+        EXPECT_EQ(parameter(GL_TEXTURE_WRAP_T), raw ? GL_REPEAT : GL_CLAMP);
+    }
+    EXPECT_EQ(texture_image(3, 2), pixels);
+    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    EXPECT_EQ(texture_image(2, 2), (Bytes{0, 0, 0, 0, 255, 0, 126, 255, 254, 0, 127, 255, 200, 10, 20, 255}));
+    load_raw_texture(textures[1], "missing.raw", 2, 2, 0);
+    EXPECT_EQ(texture_image(2, 2), Bytes(16, 0));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    glDeleteTextures(1, &texture);
-}
-
-TEST_F(TextureTest, UploadRgbaUsesNearestFilteringAndClamp) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    Bytes pixels(3 * 2 * 4);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 11 + 3);
-    const Bytes kept = pixels;
-    upload_rgba_texture(texture, pixels.data(), 3, 2);
-    EXPECT_EQ(pixels, kept);
-    EXPECT_EQ(bound_texture(), GLint(texture));
-    for (GLenum name : {GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER}) EXPECT_EQ(texture_parameter(name), GL_NEAREST);
-    for (GLenum name : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}) EXPECT_EQ(texture_parameter(name), GL_CLAMP);
-    EXPECT_EQ(texture_image(texture, 3, 2), pixels);
-    // A second upload replaces the image.
-    const Bytes other(3 * 2 * 4, 0x42);
-    upload_rgba_texture(texture, other.data(), 3, 2);
-    EXPECT_EQ(texture_image(texture, 3, 2), other);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    glDeleteTextures(1, &texture);
+    glDeleteTextures(2, textures);
 }

@@ -11,7 +11,7 @@
 #include "kit/demo/demo_pictures.h"
 #include "kit/demo/music.h"
 #include "kit/demo/synth.h"
-#include "tests/show/show_fixture.h"
+#include "tests/support/scratch_directory.h"
 
 TEST(DemoCaptions, OneShortLatin1LinePerPicture) {
     const std::string text = demo_captions();
