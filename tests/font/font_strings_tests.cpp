@@ -110,12 +110,6 @@ TYPED_TEST(Strings, FormatKeepsOrGrowsTheBuffer) {
     }
 }
 
-TEST(String, FormatsLikePrintf) {
-    String text;
-    EXPECT_EQ(text.format("data/images/%04d.wmj|%d%%", 300, 7), 23);
-    EXPECT_STREQ(text.data, "data/images/0300.wmj|7%");
-}
-
 TEST(WideFormat, Conversions) {
     WideString text;
     text.format(u"%d|%5d|%-4d|%05d|%+d|%x|%X|%#o|%u|%lld|%hd", -42, 7, 3, 42, 9, 0xbeefu, 0xbeefu, 8u, 4000000000u,
