@@ -65,15 +65,19 @@ Bytes patched(Bytes bytes, size_t at, uint32_t value, size_t size = 4) {
     return bytes;
 }
 
+// Code unit to glyph index.
+using Mapped = std::map<uint16_t, uint16_t>;
+const Mapped kAll = {{'A', 0}, {0xAC00, 1}, {'B', 2}};
+
 class Definition {
 public:
     Definition() { clear_font_definition(&font); }
     ~Definition() { free_font_definition(&font); }
     bool parse(const Bytes& bytes) { return parse_font_definition(bytes.data(), bytes.size(), &font); }
-    // Code unit to glyph index of every mapped glyph, each of which can be
-    // drawn: its page has a texture and its record makes a cell.
-    std::map<uint16_t, uint16_t> mapped() const {
-        std::map<uint16_t, uint16_t> glyphs;
+    // Every mapped glyph, each of which can be drawn: its page has a texture
+    // and its record makes a cell.
+    Mapped mapped() const {
+        Mapped glyphs;
         for (uint32_t code = 0; code < 65536; ++code) {
             const uint16_t g = font.glyph_map[code];
             if (g == kNoGlyph) continue;
@@ -93,9 +97,6 @@ public:
 std::vector<int32_t> fields(const GlyphRecord& r) {
     return {r.x, r.y, r.width, r.height, r.x_offset, r.spacing, r.page};
 }
-
-using Mapped = std::map<uint16_t, uint16_t>;
-const Mapped kAll = {{'A', 0}, {0xAC00, 1}, {'B', 2}};
 
 }  // namespace
 
