@@ -1,12 +1,29 @@
+// The narrow and wide strings (the same rules in characters and in UTF-16
+// units) and the wide formatter.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "font/strings.h"
 #include "font/wide_format.h"
 
 namespace {
+
+template <typename S>
+class Strings : public ::testing::Test {
+protected:
+    using Unit = std::remove_pointer_t<decltype(S::data)>;
+    using Text = std::basic_string<Unit>;
+    static Text text(const std::string& ascii) { return Text(ascii.begin(), ascii.end()); }
+    static Text of(const S& s) { return Text(s.data, s.length); }
+    // s.format("%s", body): the wide form takes a wide string for "%s".
+    static int32_t format(S& s, const Text& body) {
+        if constexpr (std::is_same_v<Unit, char>) return s.format("%s", body.c_str());
+        else return s.format(u"%s", body.c_str());
+    }
+};
+using StringTypes = ::testing::Types<String, WideString>;
+TYPED_TEST_SUITE(Strings, StringTypes);
 
 std::u16string units(const WideString& text) { return std::u16string(text.data, text.length); }
 
@@ -21,141 +38,75 @@ size_t format_into(char16_t* buffer, size_t limit, const char16_t* format, ...) 
 
 }  // namespace
 
-// Every string keeps 128 units of headroom beyond what it was made for; assigning grows but never shrinks.
-TEST(String, CapacityRules) {
-    String empty, from_null(nullptr), text("hello");
+// Every string keeps 128 units of headroom beyond what it was made for;
+// assigning grows but never shrinks; appending reuses the buffer up to its
+// capacity, itself included; reserving copies the terminator.
+TYPED_TEST(Strings, CapacityRules) {
+    using S = TypeParam;
+    const auto text = [](const std::string& ascii) { return TestFixture::text(ascii); };
+    S empty, from_null(nullptr), hello(text("hello").c_str());
     EXPECT_EQ(empty.length, 0u);
     EXPECT_EQ(empty.capacity, 128u);
     EXPECT_EQ(empty.data[0], 0);
     EXPECT_EQ(from_null.capacity, 128u);
-    EXPECT_EQ(text.length, 5u);
-    EXPECT_EQ(text.capacity, 133u);
-    String copy(text);
+    EXPECT_EQ(hello.capacity, 133u);
+    S copy(hello);
     EXPECT_EQ(copy.capacity, 133u);
-    EXPECT_STREQ(copy.data, "hello");
-    EXPECT_NE(copy.data, text.data);
-    text.assign(String(std::string(200, 'x').c_str()));
-    EXPECT_EQ(text.length, 200u);
-    EXPECT_EQ(text.capacity, 328u);
-    EXPECT_EQ(std::string(text.data), std::string(200, 'x'));
-    text.assign(String("0123456789"));
-    EXPECT_EQ(text.length, 10u);
-    EXPECT_EQ(text.capacity, 328u);
-    EXPECT_STREQ(text.data, "0123456789");
-}
+    EXPECT_NE(copy.data, hello.data);
+    copy.assign(S(text(std::string(200, 'x')).c_str()));
+    EXPECT_EQ(copy.capacity, 328u);
+    copy.assign(S(text("0123456789").c_str()));
+    EXPECT_EQ(TestFixture::of(copy), text("0123456789"));
+    EXPECT_EQ(copy.capacity, 328u);
 
-TEST(String, AppendUpToCapacityKeepsTheBuffer) {
-    String text("abcde");  // capacity 133
-    const char* before = text.data;
-    text.append(String(std::string(128, 'y').c_str()));
-    EXPECT_EQ(text.length, 133u);
-    EXPECT_EQ(text.capacity, 133u);
-    EXPECT_EQ(text.data, before);
-    EXPECT_EQ(text.data[133], 0);
-    text.append(String("z"));
-    EXPECT_EQ(text.length, 134u);
-    EXPECT_EQ(text.capacity, 134u + 128u);
-    EXPECT_EQ(std::string(text.data), "abcde" + std::string(128, 'y') + "z");
-}
+    const auto* before = hello.data;
+    hello.append(S(text(std::string(128, 'y')).c_str()));
+    EXPECT_EQ(hello.data, before);
+    EXPECT_EQ(hello.capacity, 133u);
+    EXPECT_EQ(hello.data[133], 0);
+    hello.append(S(text("z").c_str()));
+    EXPECT_EQ(hello.capacity, 134u + 128u);
+    EXPECT_EQ(TestFixture::of(hello), text("hello" + std::string(128, 'y') + "z"));
 
-TEST(String, AppendToItselfReserveAndConcatenate) {
-    String text("abc");
-    text.append(text);
-    EXPECT_STREQ(text.data, "abcabc");
-    EXPECT_EQ(text.length, 6u);
-    String reserved("abc");
-    reserved.reserve(125);
-    EXPECT_EQ(reserved.capacity, 131u);  // 3 + 125 fits
-    reserved.reserve(200);
-    EXPECT_EQ(reserved.capacity, 3u + 200u + 128u);
-    EXPECT_STREQ(reserved.data, "abc");  // the terminator is copied
-    const String joined = String("data/fonts/") + String("batang");
-    EXPECT_STREQ(joined.data, "data/fonts/batang");
-    EXPECT_EQ(joined.length, 17u);
+    S abc(text("abc").c_str());
+    abc.append(abc);
+    EXPECT_EQ(TestFixture::of(abc), text("abcabc"));
+    abc.reserve(125);
+    EXPECT_EQ(abc.capacity, 131u);  // 6 + 125 fits
+    abc.reserve(200);
+    EXPECT_EQ(abc.capacity, 6u + 200u + 128u);
+    EXPECT_EQ(abc.data[6], 0);
+    const S joined = S(text("data/fonts/").c_str()) + S(text("batang").c_str());
+    EXPECT_EQ(TestFixture::of(joined), text("data/fonts/batang"));
     EXPECT_EQ(joined.capacity, 17u + 128u);
 }
 
 // Formatting into a string that starts with `initial` characters: the text,
-// its length and the capacity, which grows to length + 128 only when needed.
-TEST(String, FormatKeepsOrGrowsTheBuffer) {
-    struct Case {
+// its length and the capacity, which grows to length + 128 only when needed,
+// through a scratch buffer that grows in steps of 8192.
+TYPED_TEST(Strings, FormatKeepsOrGrowsTheBuffer) {
+    const struct {
         size_t initial;
         std::string body;
         size_t capacity;
+    } cases[] = {
+        {0, std::string(128, 'q'), 128},
+        {0, std::string(129, 'q'), 129 + 128},
+        {0, std::string(19995, 'w') + "|1234", 20128},
+        {300, "", 428},
+        {0, "100 % ready 7%", 128},
     };
-    const Case cases[] = {
-        {0, "data/images/0300.wmj", 128},         {0, std::string(128, 'q'), 128},
-        {0, std::string(129, 'q'), 129 + 128},    {0, std::string(19995, 'w') + "|1234", 20128},
-        {300, "", 428},                           {0, "100 % ready 7%", 128},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.body.substr(0, 24) + " after " + std::to_string(c.initial));
-        String text(std::string(c.initial, 'a').c_str());
-        const char* before = text.data;
-        EXPECT_EQ(text.format("%s", c.body.c_str()), int32_t(c.body.size()));
-        EXPECT_EQ(std::string(text.data), c.body);
-        EXPECT_EQ(text.length, c.body.size());
-        EXPECT_EQ(text.capacity, c.capacity);
-        EXPECT_EQ(text.data[c.body.size()], 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.body.size()) + " after " + std::to_string(c.initial));
+        TypeParam s(TestFixture::text(std::string(c.initial, 'a')).c_str());
+        const auto* before = s.data;
+        EXPECT_EQ(TestFixture::format(s, TestFixture::text(c.body)), int32_t(c.body.size()));
+        EXPECT_EQ(TestFixture::of(s), TestFixture::text(c.body));
+        EXPECT_EQ(s.capacity, c.capacity);
+        EXPECT_EQ(s.data[c.body.size()], 0);
         if (c.capacity == 128 + c.initial) {
-            EXPECT_EQ(text.data, before);
+            EXPECT_EQ(s.data, before);
         }
-    }
-    String text;
-    EXPECT_EQ(text.format("data/images/%04d.wmj|%d%%", 300, 7), 23);
-    EXPECT_STREQ(text.data, "data/images/0300.wmj|7%");
-}
-
-TEST(WideString, CapacityRulesInUnits) {
-    WideString big, empty(nullptr);
-    EXPECT_EQ(empty.capacity, 128u);
-    big.assign(WideString(std::u16string(200, u'x').c_str()));
-    EXPECT_EQ(big.capacity, 328u);
-    big.assign(WideString(u"0123456789"));
-    EXPECT_EQ(big.capacity, 328u);
-    EXPECT_EQ(units(big), u"0123456789");
-    WideString text(u"abcde");
-    const char16_t* before = text.data;
-    text.append(WideString(std::u16string(128, u'y').c_str()));
-    EXPECT_EQ(text.data, before);
-    EXPECT_EQ(text.capacity, 133u);
-    text.append(WideString(u"\u00e9"));
-    EXPECT_EQ(text.capacity, 134u + 128u);
-    EXPECT_EQ(units(text), u"abcde" + std::u16string(128, u'y') + u"\u00e9");
-    const WideString joined = WideString(u"\u00c9t\u00e9") + WideString(u" \u2014 ok");
-    EXPECT_EQ(units(joined), u"\u00c9t\u00e9 \u2014 ok");
-    EXPECT_EQ(joined.capacity, joined.length + 128u);
-}
-
-TEST(WideString, NarrowArgumentBytesBecomeUnitsOfTheSameValue) {
-    // Latin-1 bytes, whatever the locale: 0xC9 'E acute', 0xE9, 0xFF, 0x80.
-    const char caption[] = "\xC9t\xE9 \xE0 Velandora \x80\xFF!";
-    WideString text;
-    EXPECT_EQ(text.format(u"%S", caption), int32_t(sizeof caption - 1));
-    const std::u16string expected = u"\u00c9t\u00e9 \u00e0 Velandora \u0080\u00ff!";
-    EXPECT_EQ(units(text), expected);
-    EXPECT_EQ(text.data[text.length], 0);
-}
-
-TEST(WideString, FormatKeepsOrGrowsTheBuffer) {
-    struct Case {
-        size_t initial;
-        std::u16string body;
-        size_t capacity;
-    };
-    const Case cases[] = {
-        {0, std::u16string(128, u'q'), 128},
-        {0, std::u16string(129, u'q'), 257},
-        {0, std::u16string(19996, u'\u00e9') + u"1234", 20128},
-        {300, u"", 428},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.body.size()) + " units after " + std::to_string(c.initial));
-        WideString text(std::u16string(c.initial, u'a').c_str());
-        EXPECT_EQ(text.format(u"%s", c.body.c_str()), int32_t(c.body.size()));
-        EXPECT_EQ(units(text), c.body);
-        EXPECT_EQ(text.capacity, c.capacity);
-        EXPECT_EQ(text.data[c.body.size()], 0);
     }
 }
 
@@ -172,6 +123,9 @@ TEST(WideFormat, Conversions) {
     EXPECT_EQ(units(text), u"(null)|(null)");
     text.format(u"a%qb%");  // unknown conversions are copied through
     EXPECT_EQ(units(text), u"a%qb%");
+    // Latin-1 bytes become units of the same value, whatever the locale.
+    EXPECT_EQ(text.format(u"%S", "\xC9t\xE9 \xE0 Velandora \x80\xFF!"), 19);
+    EXPECT_EQ(units(text), u"\u00c9t\u00e9 \u00e0 Velandora \u0080\u00ff!");
 }
 
 TEST(WideFormat, CutsAtTheLimitButCountsEverything) {

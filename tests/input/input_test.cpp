@@ -117,26 +117,23 @@ TEST_F(ForegroundInput, ReleasedKeys) {
 
 // Motion and wheel add up per poll; buttons move nothing; the buffer holds 16 events.
 TEST_F(ForegroundInput, MouseTotals) {
-    SDL_Event event = {};
-    event.type = SDL_MOUSEBUTTONDOWN;
-    event.button.button = SDL_BUTTON_LEFT;
-    push(event);
+    SDL_Event button = {}, wheel = {};
+    button.type = SDL_MOUSEBUTTONDOWN;
+    button.button.button = SDL_BUTTON_LEFT;
+    push(button);
     push_motion(5, -3);
     push_motion(-2, 7);
-    event = {};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
-    event.wheel.y = 1;
-    push(event);
+    wheel.type = SDL_MOUSEWHEEL;
+    wheel.wheel.y = 1;
+    push(wheel);
     poll_input(state);
     EXPECT_EQ(state.mouse_x, 3);
     EXPECT_EQ(state.mouse_y, 4);
     EXPECT_EQ(state.mouse_wheel, 120);
-    event.wheel.y = -2;
-    push(event);
+    wheel.wheel.y = -2;
+    push(wheel);
     poll_input(state);
     EXPECT_EQ(state.mouse_wheel, -120);
-    EXPECT_EQ(state.mouse_x, 3);
     for (int i = 1; i <= 20; ++i) push_motion(i, 0);
     poll_input(state);
     EXPECT_EQ(state.mouse_x, 3 + 16 * 17 / 2);
@@ -193,11 +190,9 @@ TEST_F(ForegroundInput, KeyboardIsAcquiredAgainOnTheFiftiethFailureWithHeldKeysU
     EXPECT_EQ(state.last_released, 200);
 }
 
+// The keys that move the camera are EachKeyMovesItsAxis's.
 TEST(ScanCodes, ClassicCodes) {
     const std::pair<SDL_Scancode, int> cases[] = {
-        {SDL_SCANCODE_RIGHT, 205}, {SDL_SCANCODE_D, 32},      {SDL_SCANCODE_LEFT, 203},    {SDL_SCANCODE_A, 30},
-        {SDL_SCANCODE_UP, 200},    {SDL_SCANCODE_W, 17},      {SDL_SCANCODE_DOWN, 208},    {SDL_SCANCODE_S, 31},
-        {SDL_SCANCODE_RCTRL, 157}, {SDL_SCANCODE_Q, 16},      {SDL_SCANCODE_RSHIFT, 54},   {SDL_SCANCODE_E, 18},
         {SDL_SCANCODE_ESCAPE, 1},  {SDL_SCANCODE_1, 2},       {SDL_SCANCODE_0, 11},        {SDL_SCANCODE_RETURN, 28},
         {SDL_SCANCODE_LCTRL, 29},  {SDL_SCANCODE_Z, 44},      {SDL_SCANCODE_M, 50},        {SDL_SCANCODE_SPACE, 57},
         {SDL_SCANCODE_F1, 59},     {SDL_SCANCODE_F12, 88},    {SDL_SCANCODE_KP_ENTER, 156}, {SDL_SCANCODE_RALT, 184},
@@ -244,9 +239,9 @@ TEST(FlyCamera, DrivenAxesSpeedUpAndOthersSlowDown) {
     }
 }
 
-// 0.4 degrees per mouse step: 225 steps of yaw are 90 degrees, 75 of pitch
-// 30; the rows are (cy, sy sp, -sy cp), (0, cp, sp), (sy, -cy sp, cy cp) with
-// the position after them, and horizontal motion turns with the camera.
+// 0.4 degrees per mouse step: 225 steps of yaw turn the camera a right angle
+// (its x axis becomes z), 75 of pitch tilt it by 30 degrees; the position
+// stands after the rotation rows, and horizontal motion turns with the camera.
 TEST(FlyCamera, OrientationAndMotionFollowTheMouse) {
     FlyCamera camera = {};
     camera.position[0] = 1.0f;

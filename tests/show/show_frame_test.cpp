@@ -1,136 +1,228 @@
-// show_frame drawn off screen: pictures, the typed caption and shadow, loop
-// cue, end; and velkit render's frames against the decoder's pixels.
+// show_frame drawn off screen in a show made in a fresh directory: pictures,
+// the typed caption and its shadow, the loop cue, the end; and velkit
+// render's frames against the decoder's pixels.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
 #include <string>
 
 #include "app/app_state.h"
+#include "app/shell.h"
 #include "app/show.h"
 #include "audio/loop_mixer.h"
+#include "codec/picture_decoder.h"
 #include "font/unicode_font.h"
+#include "kit/encoder/picture_encoder.h"
+#include "kit/font_baker/font_baker.h"
+#include "kit/render/offscreen_gl.h"
 #include "kit/render/show_render.h"
-#include "tests/show/show_fixture.h"
+#include "lib/file_system.h"
+#include "lib/stream.h"
+#include "tests/support/scratch_directory.h"
 
 namespace {
+
+const RgbImage kBlack(1024, 512);
+
+// A picture's file (seed -1: black; else smooth colour ramps that differ by
+// seed) and what the player's decoder makes of it, made once per process.
+struct TestPicture {
+    std::vector<uint8_t> file;
+    RgbImage decoded;
+};
+
+const TestPicture& test_picture(int seed) {
+    static std::map<int, TestPicture> made;
+    if (made.count(seed)) return made[seed];
+    RgbImage image(1024, 512);
+    for (int y = 0; y < 512 && seed >= 0; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            uint8_t* p = image.pixel(x, y);
+            p[0] = uint8_t(40 + (x * (seed + 1) / 8 + y / 4) % 180);
+            p[1] = uint8_t(60 + (y * (seed + 2) / 6) % 160);
+            p[2] = uint8_t(200 - (x / 6 + seed * 40) % 150);
+        }
+    TestPicture& picture = made[seed];
+    picture.file = encodePicture(image);
+    std::vector<uint8_t> copy = picture.file;
+    MemoryStream stream(copy.data(), int32_t(copy.size()), 0);
+    PictureBuffer buffer;
+    PictureDecoder decoder;
+    EXPECT_EQ(decoder.decode(stream, buffer), DecodeResult::decoded);
+    picture.decoded = RgbImage(buffer.width, buffer.height);
+    for (int i = 0; i < buffer.width * buffer.height; ++i)
+        for (int c = 0; c < 3; ++c) picture.decoded.rgb[size_t(i) * 3 + size_t(c)] = buffer.pixels[i * 3 + 2 - c];
+    return picture;
+}
+
+// "data/images/%04d.wmj" of the picture of slot `index`.
+std::string picture_name(int index) {
+    char name[64];
+    std::snprintf(name, sizeof name, "data/images/%04d.wmj", (index + 1) * 100);
+    return name;
+}
+
+// Writes the test font, baked once per process, as data/fonts/batang.*.
+void write_test_font() {
+    static BakedFont font;
+    std::string error;
+    if (font.glyphs.empty()) {
+        ASSERT_TRUE(bake_font(VEL_TEST_FONT, 20, &font, &error)) << error;
+    }
+    ASSERT_TRUE(write_baked_font(font, "data/fonts", "batang", &error)) << error;
+}
+
+// Largest difference between the frame's picture area (rows from 128) and
+// weight x top + (1 - weight) x under over the picture's first `rows` rows.
+int picture_error(const RgbImage& frame, const RgbImage& top, double weight, const RgbImage& under, int rows = 512) {
+    int worst = 0;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < 1024; ++x)
+            for (int c = 0; c < 3; ++c) {
+                double want = top.pixel(x, y)[c] * weight + under.pixel(x, y)[c] * (1 - weight);
+                worst = std::max(worst, int(std::abs(frame.pixel(x, 128 + y)[c] - want) + 0.5));
+            }
+    return worst;
+}
+
+int bright_pixels(const RgbImage& image) {
+    int count = 0;
+    for (size_t i = 0; i < image.rgb.size(); i += 3) count += image.rgb[i] > 100;
+    return count;
+}
 
 // The music time of the middle of show millisecond `ms`.
 float time_at(int ms) { return float((ms + 2500 + 0.5) / 1000.0); }
 
-const RgbImage kBlack(1024, 512);
-
+// The player's scene over the show in `dir`, in a hidden 1024 x 768 frame
+// buffer, drawn as the frame driver does, with the end of the show observed.
 class ShowFrame : public ::testing::Test {
 protected:
-    void SetUp() override { write_test_font(); }
-
-    void write_pictures(int count, int seed_of_all = 0) {
-        for (int i = 0; i < count; ++i) dir.write(picture_name(i), test_picture_file(seed_of_all < 0 ? -1 : i));
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(write_test_font());
+        std::string error;
+        ASSERT_TRUE(gl_.open(1024, 768, &error)) << error;
     }
-    void write_captions(const std::string& text) { dir.write("data/text/velandora.txt", text); }
-    float idle_target() const { return app_state.mixer->slots[0].target_volume.load(); }
-    float active_target() const { return app_state.mixer->slots[1].target_volume.load(); }
-
+    void TearDown() override {
+        set_show_end_hook(nullptr);
+        app_state.mixer = nullptr;
+        delete app_state.font;
+        app_state.font = nullptr;
+    }
+    // Starts the player's scene on what the directory holds.
+    void start() {
+        app_state = AppState();
+        mountArchives();
+        init_scene();
+        resize_view(1024, 768);
+        app_state.mixer = &mixer_;
+        end_status_ = -1;
+        set_show_end_hook([](int32_t status) { end_status_ = status; });
+    }
+    RgbImage draw(int ms, float clear_grey = 0.0f) {
+        glClearColor(clear_grey, clear_grey, clear_grey, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glPushMatrix();
+        show_frame(time_at(ms));
+        glPopMatrix();
+        return gl_.read_pixels();
+    }
+    // One frame at `ms` with stderr captured; its lines.
+    std::string draw_capturing(int ms) {
+        testing::internal::CaptureStderr();
+        draw(ms);
+        return testing::internal::GetCapturedStderr();
+    }
     // The caption band drawn by the font itself: shadow, then text.
-    static RgbImage reference_caption(SceneHarness& scene, const std::u16string& text) {
+    RgbImage reference_caption(const std::u16string& text) {
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         app_state.font->draw_text(text.c_str(), 11.0f, 641.0f, 1.4f, 0x000000u, 0);
         app_state.font->draw_text(text.c_str(), 10.0f, 640.0f, 1.4f, 0xFFFFFFFFu, 0);
-        return scene.pixels();
+        return gl_.read_pixels();
     }
-    static int differing_pixels(const RgbImage& a, const RgbImage& b) {
-        int count = 0;
-        for (size_t i = 0; i < a.rgb.size(); i += 3)
-            count += !std::equal(&a.rgb[i], &a.rgb[i] + 3, &b.rgb[i]);
-        return count;
-    }
-    static int bright_pixels(const RgbImage& image) {
-        int count = 0;
-        for (size_t i = 0; i < image.rgb.size(); i += 3) count += image.rgb[i] > 100;
-        return count;
-    }
-    // One frame at `ms` with stderr captured; its lines.
-    std::string draw_capturing(SceneHarness& scene, int ms) {
-        testing::internal::CaptureStderr();
-        scene.draw(time_at(ms));
-        return testing::internal::GetCapturedStderr();
+    // Whether the active (typing) loop is the one playing, checking both targets.
+    bool typing() const {
+        const float idle = mixer_.slots[0].target_volume.load(), active = mixer_.slots[1].target_volume.load();
+        EXPECT_EQ(idle + active, kLoopVolume);
+        return active == kLoopVolume;
     }
 
     ScratchDirectory dir;
+    OffscreenGl gl_;
+    LoopMixer mixer_;
+    inline static int end_status_ = -1;
 };
 
 }  // namespace
 
-// Nothing before the first slot; a skipped slot loads only the new picture; an
-// empty picture file ends the show with status 0 when its slot begins.
+// Nothing before the first slot; a picture the player cannot use (cut short,
+// or of the wrong size) shows black with one line naming it, and the show
+// goes on; a skipped slot loads only the new picture; an empty picture file
+// ends the show with status 0 when its slot begins.
 TEST_F(ShowFrame, SlotsFromBeforeTheFirstToTheEnd) {
-    write_pictures(3);
-    dir.write(picture_name(3), std::string());
-    write_captions("Caption\r\n");
-    SceneHarness scene;
-    ASSERT_TRUE(scene.ready());
-    scene.draw(1.0f);
-    EXPECT_EQ(bright_pixels(scene.pixels()), 0);
-    EXPECT_EQ(show_state.current_index, -1);
-    EXPECT_EQ(idle_target(), 0.0f);
-    EXPECT_EQ(active_target(), 0.0f);
-    scene.draw(time_at(1000));
-    scene.draw(time_at(12000));  // slot 2, slot 1 never shown
-    EXPECT_EQ(show_state.previous_index, 0);
-    EXPECT_EQ(show_state.current_index, 2);
-    EXPECT_LE(picture_error(scene.pixels(), decoded_test_picture(0), 1.0, kBlack, 500), 2);
-    scene.draw(time_at(17999));
-    EXPECT_FALSE(scene.ended());
-    scene.draw(time_at(18000));
-    EXPECT_TRUE(scene.ended());
-    EXPECT_EQ(scene.end_status(), 0);
-}
-
-// A picture the player cannot use shows black, with one line naming it.
-TEST_F(ShowFrame, CorruptOrWrongSizedPicturesShowBlackAndTheShowGoesOn) {
-    write_pictures(3);
-    std::vector<uint8_t> truncated = test_picture_file(1);
+    dir.write(picture_name(0), test_picture(0).file);
+    dir.write(picture_name(1), encodePicture(RgbImage(512, 256)));
+    dir.write(picture_name(2), test_picture(1).file);
+    std::vector<uint8_t> truncated = test_picture(1).file;
     truncated.resize(100);
-    dir.write(picture_name(1), truncated);
-    RgbImage small(512, 256);
-    std::fill(small.rgb.begin(), small.rgb.end(), 200);
-    dir.write(picture_name(3), encode_test_picture(small));
-    SceneHarness scene;
-    ASSERT_TRUE(scene.ready());
-    scene.draw(time_at(3000));
-    std::string message = draw_capturing(scene, 6000 + 5999);
+    dir.write(picture_name(3), truncated);
+    dir.write(picture_name(4), test_picture(1).file);
+    dir.write(picture_name(5), std::string());
+    dir.write("data/text/velandora.txt", std::string("Caption\r\n"));
+    start();
+    EXPECT_EQ(bright_pixels(draw(-1500)), 0);
+    EXPECT_EQ(show_state.current_index, -1);
+    EXPECT_EQ(mixer_.slots[0].target_volume.load() + mixer_.slots[1].target_volume.load(), 0.0f);
+    draw(3000);
+    std::string message = draw_capturing(6000 + 5999);
     EXPECT_NE(message.find("data/images/0200.wmj"), std::string::npos) << message;
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
     // Nearly opaque black over picture 0.
-    EXPECT_LE(picture_error(scene.pixels(), kBlack, 5499.0 / 5500.0, decoded_test_picture(0), 500), 2);
-    // The next slot loads picture 2 over the black one.
-    scene.draw(time_at(12000 + 3250));
-    EXPECT_LE(picture_error(scene.pixels(), decoded_test_picture(2), 0.5, kBlack, 500), 2);
-    message = draw_capturing(scene, 18000 + 5999);
+    EXPECT_LE(picture_error(gl_.read_pixels(), kBlack, 5499.0 / 5500.0, test_picture(0).decoded, 500), 2);
+    message = draw_capturing(18000);  // slot 3 (cut short), slot 2 never shown
     EXPECT_NE(message.find("data/images/0400.wmj"), std::string::npos) << message;
-    EXPECT_LE(picture_error(scene.pixels(), kBlack, 5499.0 / 5500.0, decoded_test_picture(2), 500), 2);
-    EXPECT_FALSE(scene.ended());
+    EXPECT_EQ(show_state.previous_index, 1);
+    EXPECT_EQ(show_state.current_index, 3);
+    EXPECT_EQ(picture_error(gl_.read_pixels(), kBlack, 1.0, kBlack, 500), 0);
+    // The next slot loads its picture over the black one.
+    EXPECT_LE(picture_error(draw(24000 + 3250), test_picture(1).decoded, 0.5, kBlack, 500), 2);
+    draw(29999);
+    EXPECT_EQ(end_status_, -1);
+    draw(30000);
+    EXPECT_EQ(end_status_, 0);
 }
 
-// Typed up to the count; the shadow one pixel down and right of the text.
-TEST_F(ShowFrame, CaptionTypedUpToTheCountWithItsShadow) {
-    write_pictures(1, -1);
-    write_captions("Velandora \xE9t\xE9 caption text here\r\n");
-    SceneHarness scene;
-    ASSERT_TRUE(scene.ready());
-    for (int ms : {608, 1800, 3250, 4000}) {
-        scene.draw(time_at(ms));
-        RgbImage frame = scene.pixels();
-        std::u16string expected = u"Velandora \u00E9t\u00E9 caption text here";
-        expected.resize(std::min<size_t>(size_t(typed_characters(fade_alpha(ms))), expected.size()));
-        EXPECT_EQ(differing_pixels(frame, reference_caption(scene, expected)), 0) << "ms " << ms;
-        EXPECT_GT(bright_pixels(frame), 0);
+// Typed up to the count, each byte as written (no formatting of '%'), the
+// shadow one pixel down and right; the active loop plays while the last
+// character shown is being typed. At most 50 characters ever show; no file,
+// no caption; pictures past the 54-entry table have none either.
+TEST_F(ShowFrame, CaptionsAsTheShowTypesThem) {
+    dir.write(picture_name(0), test_picture(-1).file);
+    const std::string caption = "Velandora \xE9t\xE9 100% s%dr %s";
+    const std::u16string units = u"Velandora \u00E9t\u00E9 100% s%dr %s";
+    dir.write("data/text/velandora.txt", caption + "\r\n");
+    start();
+    // At the first millisecond of each typed count: 10 ends on a space, 26 on the last character.
+    const struct {
+        int count;
+        bool typing;
+    } counts[] = {{0, false}, {1, true}, {10, false}, {26, true}, {50, false}};
+    for (const auto& [count, typing_then] : counts) {
+        SCOPED_TRACE(count);
+        int ms = 0;
+        while (ms < 5999 && typed_characters(fade_alpha(ms)) < count) ++ms;
+        const RgbImage frame = draw(ms);
+        EXPECT_EQ(frame.rgb, reference_caption(units.substr(0, size_t(count))).rgb);
+        EXPECT_EQ(bright_pixels(frame) > 0, count > 0);
+        EXPECT_EQ(typing(), typing_then);
     }
-    scene.draw(time_at(5999), 0.0f);  // text on black: the shadow is invisible
-    const RgbImage text = scene.pixels();
-    scene.draw(time_at(5999), 1.0f);  // on white it darkens what the text covers one up and left
-    const RgbImage shadow = scene.pixels();
+    const RgbImage text = draw(5999, 0.0f);  // text on black: the shadow is invisible
+    const RgbImage shadow = draw(5999, 1.0f);  // on white it darkens what the text covers one up and left
     int shadow_pixels = 0, wrong = 0;
     for (int y = 128 + 512 + 1; y < 768; ++y)
         for (int x = 1; x < 1024; ++x) {
@@ -141,79 +233,39 @@ TEST_F(ShowFrame, CaptionTypedUpToTheCountWithItsShadow) {
         }
     EXPECT_GT(shadow_pixels, 20);
     EXPECT_EQ(wrong, 0);
-}
 
-// At the end of the slot the whole caption shows, cut at 50 characters, with
-// every byte drawn as it is (no formatting of '%'); no file, no caption.
-TEST_F(ShowFrame, FullCaptionIsItsFirstFiftyCharactersAsWritten) {
-    std::string sixty;
-    for (int i = 0; i < 60; ++i) sixty += char('A' + i % 26);
-    write_pictures(1, -1);
-    for (const std::string& caption : {std::string(), sixty, std::string("100% s%dr %s")}) {
-        SCOPED_TRACE(caption);
-        if (!caption.empty()) write_captions(caption + "\r\n");
-        SceneHarness scene;
-        ASSERT_TRUE(scene.ready());
-        scene.draw(time_at(5999));
-        const RgbImage frame = scene.pixels();
-        const std::u16string shown(caption.begin(), caption.begin() + std::min<size_t>(50, caption.size()));
-        EXPECT_EQ(differing_pixels(frame, reference_caption(scene, shown)), 0);
-        if (caption.size() > 50) {
-            EXPECT_GT(differing_pixels(frame, reference_caption(scene, std::u16string(shown + u"Y"))), 0);
-        }
-        // Fifty shown of fifty typed is still typing; anything shorter is done.
-        EXPECT_EQ(active_target(), caption.size() >= 50 ? kLoopVolume : 0.0f);
-        EXPECT_EQ(idle_target(), caption.size() >= 50 ? 0.0f : kLoopVolume);
-    }
-}
+    std::u16string sixty;
+    for (int i = 0; i < 60; ++i) sixty += char16_t('A' + i % 26);
+    dir.write("data/text/velandora.txt", std::string(sixty.begin(), sixty.end()) + "\r\n");
+    load_captions("data/text/velandora.txt");
+    RgbImage frame = draw(5999);
+    EXPECT_EQ(frame.rgb, reference_caption(sixty.substr(0, 50)).rgb);
+    EXPECT_NE(frame.rgb, reference_caption(sixty.substr(0, 51)).rgb);
+    EXPECT_TRUE(typing());  // fifty shown of fifty typed
+    load_captions("data/text/none.txt");
+    EXPECT_EQ(bright_pixels(draw(5999)), 0);
+    EXPECT_FALSE(typing());
 
-TEST_F(ShowFrame, LoopTargetsFollowTheTyping) {
-    write_pictures(1, -1);
-    write_captions("AB CD\r\n");
-    SceneHarness scene;
-    ASSERT_TRUE(scene.ready());
-    // At the first millisecond of each typed count; 3 ends on the space.
-    const struct {
-        int typed;
-        bool active;
-    } cases[] = {{0, false}, {1, true}, {3, false}, {5, true}, {6, false}, {20, false}};
-    for (const auto& c : cases) {
-        int ms = 0;
-        while (typed_characters(fade_alpha(ms)) < c.typed) ++ms;
-        scene.draw(time_at(ms));
-        EXPECT_EQ(active_target(), c.active ? kLoopVolume : 0.0f) << c.typed;
-        EXPECT_EQ(idle_target(), c.active ? 0.0f : kLoopVolume) << c.typed;
-    }
-}
-
-// The caption table has entries 0 to 53 only; slot 54 is reached directly.
-TEST_F(ShowFrame, PicturesPastTheCaptionTableHaveNoCaption) {
-    std::string text;
-    for (int i = 0; i < 60; ++i) text += "Caption " + std::to_string(i) + "\r\n";
-    write_captions(text);
-    for (int slot : {53, 54}) {
-        dir.write(picture_name(slot), test_picture_file(-1));
-        SceneHarness scene;
-        ASSERT_TRUE(scene.ready());
-        scene.draw(time_at(slot * 6000 + 5999));
-        EXPECT_EQ(show_state.current_index, slot);
-        EXPECT_FALSE(scene.ended());
-        EXPECT_EQ(bright_pixels(scene.pixels()) > 0, slot == 53) << slot;
-        if (slot == 53) continue;
-        // Sixty lines loaded with the end hook set: a table written past its
-        // end clobbers what lies after it, and the end must still be seen.
-        load_captions("data/text/velandora.txt");
-        scene.draw(time_at(55 * 6000));
-        EXPECT_TRUE(scene.ended());
-        EXPECT_EQ(scene.end_status(), 0);
-    }
+    std::string lines;
+    for (int i = 0; i < 60; ++i) lines += "Caption " + std::to_string(i) + "\r\n";
+    dir.write("data/text/velandora.txt", lines);
+    dir.write(picture_name(53), test_picture(-1).file);
+    dir.write(picture_name(54), test_picture(-1).file);
+    load_captions("data/text/velandora.txt");
+    EXPECT_GT(bright_pixels(draw(53 * 6000 + 5999)), 0);
+    EXPECT_EQ(bright_pixels(draw(54 * 6000 + 5999)), 0);
+    EXPECT_EQ(show_state.current_index, 54);
+    // Sixty lines loaded with the end hook set: a table written past its end
+    // clobbers what lies after it, and the end must still be seen.
+    draw(55 * 6000);
+    EXPECT_EQ(end_status_, 0);
 }
 
 TEST(ShowRender, FramesMatchTheDecodersPixels) {
     ScratchDirectory dir;
     write_test_font();
-    for (int i = 0; i < 2; ++i) dir.write(picture_name(i), test_picture_file(i));
-    const RgbImage black(1024, 512), &first = decoded_test_picture(0), &second = decoded_test_picture(1);
+    for (int i = 0; i < 2; ++i) dir.write(picture_name(i), test_picture(i).file);
+    const RgbImage &first = test_picture(0).decoded, &second = test_picture(1).decoded;
     const struct {
         float time;  // ms 0, 3250, 6000, 9250
         int previous, current;
@@ -221,9 +273,9 @@ TEST(ShowRender, FramesMatchTheDecodersPixels) {
         double weight;
         int tolerance;
     } rows[] = {
-        {2.5f, -1, 0, black, black, 1.0, 0},      // the first slot begins at alpha 0
-        {5.75f, -1, 0, first, black, 0.5, 2},     // the first picture at half intensity
-        {8.5f, 0, 1, first, black, 1.0, 2},       // opaque under the second at alpha 0
+        {2.5f, -1, 0, kBlack, kBlack, 1.0, 0},    // the first slot begins at alpha 0
+        {5.75f, -1, 0, first, kBlack, 0.5, 2},    // the first picture at half intensity
+        {8.5f, 0, 1, first, kBlack, 1.0, 2},      // opaque under the second at alpha 0
         {11.75f, 0, 1, second, first, 0.5, 2},    // half way from the first to the second
     };
     for (const auto& row : rows) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/show.h"
-#include "tests/show/show_fixture.h"
+#include "tests/support/scratch_directory.h"
 
 TEST(ShowTiming, MillisecondsStartTwoAndAHalfSecondsIntoTheMusicTruncatedTowardsZero) {
     const std::pair<float, int32_t> rows[] = {{2.5f, 0},      {5.75f, 3250},  {8.5f, 6000},   {0.0f, -2500},
@@ -28,7 +28,7 @@ TEST(ShowTiming, FadeAndTypedCountFollowTheSlot) {
     }
 }
 
-// The cut caption's cue is ShowFrame.LoopTargetsFollowTheTyping's; line ends
+// The cut caption's cue is ShowFrame.CaptionsAsTheShowTypesThem's; line ends
 // only reach it here.
 TEST(ShowTiming, ACaptionCutAtALineEndIsNotTyping) {
     EXPECT_TRUE(caption_is_typing(u"ABC", 3));
@@ -36,6 +36,10 @@ TEST(ShowTiming, ACaptionCutAtALineEndIsNotTyping) {
     EXPECT_FALSE(caption_is_typing(u"AB\n", 3));
 }
 
+// Line k is picture k's caption: it starts after the k-th line feed and ends
+// at a carriage return (a lone line feed starts a line but doesn't end the
+// one before); a zero byte ends the text; at most 54 lines are kept; a
+// missing file leaves none.
 TEST(ShowCaptions, LinesEndAtCarriageReturnsAndStartAfterLineFeeds) {
     std::string sixty;
     std::vector<std::string> first_54;
@@ -45,20 +49,22 @@ TEST(ShowCaptions, LinesEndAtCarriageReturnsAndStartAfterLineFeeds) {
     }
     const struct {
         const char* what;
-        const char* text;  // null: no file
+        std::string text;
         std::vector<std::string> lines;
     } rows[] = {
         // The final line feed starts an empty last entry.
-        {"CR LF", "Premi\xE8re\r\nSecond line\r\nThird\r\n", {"Premi\xE8re", "Second line", "Third", ""}},
-        // A lone line feed starts a line but does not end the one before.
+        {"CR LF", "Premi\xE8re\r\nSecond line\r\n\xFF\xFE\r\n", {"Premi\xE8re", "Second line", "\xFF\xFE", ""}},
         {"lone LF", "one\ntwo\r\nthree", {"one\ntwo", "two", "three"}},
-        {"sixty lines", sixty.c_str(), first_54},
-        {"missing file", nullptr, {}},
+        {"cut between CR and LF", "first\r\nsecond\r", {"first", "second"}},
+        {"empty", "", {""}},
+        {"zero byte", std::string("a\r\n\0b\r\nc", 8), {"a", ""}},
+        {"sixty lines", sixty, first_54},
+        {"missing file", "", {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ScratchDirectory dir;
-        if (row.text) dir.write("data/text/velandora.txt", std::string(row.text));
+        if (!row.lines.empty()) dir.write("data/text/velandora.txt", row.text);
         load_captions("data/text/velandora.txt");
         for (size_t i = 0; i < size_t(kCaptionLineCount); ++i) {
             if (i < row.lines.size()) {
@@ -69,4 +75,5 @@ TEST(ShowCaptions, LinesEndAtCarriageReturnsAndStartAfterLineFeeds) {
             }
         }
     }
+    EXPECT_EQ(show_state.caption_text, nullptr);
 }
