@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/show.h"
+#include "kit/demo/captions.h"
 #include "kit/export/bgra_to_i420.h"
 #include "kit/image/image_file.h"
 #include "kit/image/picture_metrics.h"
@@ -133,10 +134,10 @@ int lit_pixels(const RgbImage& image, int top, int bottom) {
 }
 
 // The state of the loops at each sound sample, by the show's own rules: the
-// captions typed frame by frame, heard one ring (4096 samples) later.
+// demo's captions typed frame by frame, heard one ring (4096 samples) later.
 enum class Cue { silent, idle, typing };
 
-std::vector<Cue> loop_cues(const std::vector<std::string>& captions, size_t samples, int fps) {
+std::vector<Cue> loop_cues(size_t samples, int fps) {
     std::vector<Cue> cues(samples, Cue::silent);
     for (size_t n = 4096; n < samples; ++n) {
         const int64_t frame = int64_t(n - 4096) * fps / 44100;
@@ -144,7 +145,7 @@ std::vector<Cue> loop_cues(const std::vector<std::string>& captions, size_t samp
         if (ms < 0) continue;
         const size_t slot = size_t(ms / kSlotMilliseconds);
         const int32_t typed = typed_characters(fade_alpha(ms));
-        const std::string caption = slot < captions.size() ? captions[slot] : std::string();
+        const std::string caption = demo_caption(int(slot));
         std::u16string shown;
         for (size_t i = 0; i < caption.size() && int32_t(i) < typed; ++i) shown += char16_t(uint8_t(caption[i]));
         cues[n] = caption_is_typing(shown.c_str(), typed) ? Cue::typing : Cue::idle;
@@ -233,10 +234,8 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
 
     // The music, in step with the pictures: before the first picture no loop
     // plays, so the sound is the track itself; its best alignment is at 0.
-    writeFileBytes(scratch + "/music.ogg", [] {
-        const std::string bytes = velkit_in(show, "cat data/audio/velandora.ogg").out;
-        return std::vector<uint8_t>(bytes.begin(), bytes.end());
-    }());
+    const std::string track = velkit_in(show, "cat data/audio/velandora.ogg").out;
+    writeFileBytes(scratch + "/music.ogg", std::vector<uint8_t>(track.begin(), track.end()));
     const std::vector<float> music = floats(decodeAudioFile(scratch + "/music.ogg").samples);
     const std::vector<float> sound = floats(video.sound.samples);
     ASSERT_GT(music.size(), sound.size());
@@ -258,13 +257,8 @@ TEST_F(Export, DefaultsGiveThePlayersFramesAndSound) {
 
     // Without the music, the loops are left: nothing before the first slot, the quiet ambience
     // while no character is typed, the bright typing clicks while one is. Blocks near a change are left out.
-    std::vector<std::string> captions(1);
-    for (char c : velkit_in(show, "cat data/text/velandora.txt").out) {
-        if (c == '\n') captions.emplace_back();
-        else if (c != '\r') captions.back() += c;
-    }
     const size_t samples = sound.size() / 2, block = 1024, margin = 2048;
-    const std::vector<Cue> cues = loop_cues(captions, samples, 30);
+    const std::vector<Cue> cues = loop_cues(samples, 30);
     double energy[3] = {}, slope[3] = {};
     size_t count[3] = {};
     for (size_t start = margin; start + block + margin < samples; start += block) {

@@ -125,20 +125,21 @@ TEST(Orientation, EveryExifOrientationTurnsThePictureUpright) {
     // A 3 x 2 picture of numbered pixels: 0 1 2 / 3 4 5.
     RgbImage stored(3, 2);
     for (int i = 0; i < 6; ++i) stored.pixel(i % 3, i / 3)[0] = uint8_t(i);
-    // Turned right (6), the stored bottom-left pixel is at the top left.
-    const RgbImage right = orientImage(stored, 6);
-    ASSERT_EQ(right.width, 2);
-    ASSERT_EQ(right.height, 3);
-    EXPECT_EQ(right.pixel(1, 0)[0], 0);
-    EXPECT_EQ(right.pixel(0, 2)[0], 5);
+    // Turned right (6), the stored bottom-left pixel is at the top left of a 2 x 3 picture.
     const struct {
-        int orientation, topLeft;
-    } corners[] = {{6, 3}, {8, 2}, {3, 5}, {2, 2}};
-    for (const auto& c : corners) EXPECT_EQ(orientImage(stored, c.orientation).pixel(0, 0)[0], c.topLeft) << c.orientation;
+        int orientation, width, topLeft, bottomRight;
+    } cases[] = {{1, 3, 0, 5}, {2, 3, 2, 3}, {3, 3, 5, 0}, {4, 3, 3, 2},
+                 {5, 2, 0, 5}, {6, 2, 3, 2}, {7, 2, 5, 0}, {8, 2, 2, 3}};
+    for (const auto& c : cases) {
+        const RgbImage upright = orientImage(stored, c.orientation);
+        ASSERT_EQ(upright.width, c.width) << c.orientation;
+        ASSERT_EQ(upright.height, 6 / c.width) << c.orientation;
+        EXPECT_EQ(upright.pixel(0, 0)[0], c.topLeft) << c.orientation;
+        EXPECT_EQ(upright.pixel(upright.width - 1, upright.height - 1)[0], c.bottomRight) << c.orientation;
+    }
     // 8 undoes 6; 5 and 7 undo themselves.
     EXPECT_EQ(orientImage(orientImage(stored, 6), 8).rgb, stored.rgb);
-    EXPECT_EQ(orientImage(orientImage(stored, 5), 5).rgb, stored.rgb);
-    EXPECT_EQ(orientImage(orientImage(stored, 7), 7).rgb, stored.rgb);
+    for (int self : {5, 7}) EXPECT_EQ(orientImage(orientImage(stored, self), self).rgb, stored.rgb) << self;
 }
 
 TEST_F(Photos, EveryFormatIsReadUpright) {
