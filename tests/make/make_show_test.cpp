@@ -15,6 +15,7 @@
 #include "kit/image/scale.h"
 #include "kit/make/photo.h"
 #include "kit/make/picture_fit.h"
+#include "kit/make/song.h"
 #include "test_media.h"
 #include "tests/support/process.h"
 
@@ -99,7 +100,8 @@ TEST_F(MakeShow, PrintsThePlanAndWritesOneArchive) {
     ASSERT_NE(plan, std::string::npos) << made.out;
     EXPECT_LT(made.out.find("IMG_9.jpg"), made.out.find("IMG_10.jpg"));
     EXPECT_LT(made.out.find("IMG_10.jpg"), made.out.find("IMG_100.jpg"));
-    for (const char* line : {"400x600", "turned upright", "20.5 s", "fades out over the show's last 3 s",
+    // The song is measured whole (24 s), but only the show's 20.5 s of it are kept.
+    for (const char* line : {"400x600", "turned upright", "20.5 s", ": 24.0 s (", "fades out over the show's last 3 s",
                              "U+201C", "the show will play as authored"})
         EXPECT_NE(made.out.find(line), std::string::npos) << line << "\n" << made.out;
     EXPECT_LT(plan, made.out.find("picture 1/3 done"));
@@ -113,6 +115,15 @@ TEST_F(MakeShow, PrintsThePlanAndWritesOneArchive) {
         ASSERT_NE(at, std::string::npos) << name << "\n" << listing;
         EXPECT_EQ(listing.rfind("stored", at), listing.rfind('\n', at) + 1) << name << "\n" << listing;
     }
+    // The music at full level, then faded out over the show's last 3 s.
+    writeFileBytes(root + "/music.ogg", member(show(), "data/audio/velandora.ogg"));
+    const std::vector<int16_t> music = decodeAudioFile(root + "/music.ogg").samples;
+    const double full = rms(music, 2 * 44100 * 10, 2 * 44100 * 11);
+    const double fading = rms(music, size_t(2 * 44100 * 18.5), size_t(2 * 44100 * 18.6));  // a third in
+    EXPECT_GT(full, 0.15 * 32768);
+    EXPECT_LT(fading, full * 0.9);
+    EXPECT_GT(fading, full * 0.3);
+    EXPECT_LT(rms(music, music.size() - 2 * 2205, music.size()), full * 0.01);  // the last 50 ms
     // The captions as the player reads them: Latin-1, CR LF.
     EXPECT_EQ(member(show(), "data/text/velandora.txt"),
               bytesOf("D\xE9part \xE0 l'aube\r\n\"Caf\xE9 cr\xE8me\" - Gr\xFC\xDF" "e\r\nFin...\r\n"));

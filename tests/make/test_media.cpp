@@ -8,6 +8,7 @@ extern "C" {
 #include <libheif/heif.h>
 #include <webp/encode.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -29,13 +30,21 @@ void putSample(AVFrame* frame, AVSampleFormat format, int channels, int i, int c
     uint8_t* base = frame->extended_data[planar ? c : 0];
     switch (av_get_packed_sample_fmt(format)) {
         case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(base)[index] = int16_t(std::lround(value * 32767)); break;
-        case AV_SAMPLE_FMT_S32: reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0)); break;
+        case AV_SAMPLE_FMT_S32:
+            reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0));
+            break;
         case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(base)[index] = float(value); break;
         default: break;  // not a format of the encoders used here
     }
 }
 
 }  // namespace
+
+double rms(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t i = from; i < to && i < samples.size(); ++i) sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / double(std::max<size_t>(1, to - from)));
+}
 
 bool hasAudioEncoder(const std::string& encoder) { return avcodec_find_encoder_by_name(encoder.c_str()) != nullptr; }
 
@@ -77,10 +86,9 @@ bool writeSong(const std::string& path, const std::string& encoderName, double s
     };
     for (int64_t at = 0; ok && at < total; at += frameSize) {
         const int count = int(std::min<int64_t>(frameSize, total - at));
-        frame->nb_samples = (context->codec->capabilities & (AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME)) ||
-                                    count == frameSize
-                                ? count
-                                : frameSize;  // a fixed-size codec gets its last frame padded with silence
+        // A fixed-size codec gets its last frame padded with silence.
+        const int flexible = AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME;
+        frame->nb_samples = (context->codec->capabilities & flexible) || count == frameSize ? count : frameSize;
         frame->format = context->sample_fmt;
         av_channel_layout_copy(&frame->ch_layout, &context->ch_layout);
         frame->sample_rate = rate;
@@ -112,7 +120,9 @@ void writeExifJpeg(const std::string& path, const RgbImage& stored, int orientat
     std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
     auto u16 = [&](uint32_t v) { tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8)}); };
     auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) { u16(tag), u16(type), u32(count), u32(value); };
+    auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+        u16(tag), u16(type), u32(count), u32(value);
+    };
     const uint32_t entries = (orientation ? 1 : 0) + (taken.empty() ? 0 : 1), exifIfd = 8 + 2 + 12 * entries + 4;
     u16(entries);
     if (orientation) entry(0x0112, 3, 1, uint32_t(orientation));

@@ -1,7 +1,9 @@
 #pragma once
 // Test inputs for velkit make, made the way a person's files are: songs
 // written by FFmpeg's encoders, camera JPEGs with EXIF tags, WebP and HEIC.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kit/image/rgb_image.h"
 
@@ -10,6 +12,8 @@
 bool writeSong(const std::string& path, const std::string& encoder, double seconds, int rate, int channels,
                std::string* error);
 bool hasAudioEncoder(const std::string& encoder);
+// The root mean square of interleaved samples from .. to - 1.
+double rms(const std::vector<int16_t>& samples, size_t from, size_t to);
 
 // A JPEG (quality 92) of `stored` as it is, with an EXIF segment holding the
 // orientation (1..8; 0 for none) and, when not empty, DateTimeOriginal.
