@@ -48,18 +48,12 @@ double rms(const std::vector<int16_t>& samples, size_t from, size_t to) {
 
 bool hasAudioEncoder(const std::string& encoder) { return avcodec_find_encoder_by_name(encoder.c_str()) != nullptr; }
 
-bool writeSong(const std::string& path, const std::string& encoderName, double seconds, int rate, int channels,
-               std::string* error) {
+void writeSong(const std::string& path, const std::string& encoderName, double seconds, int rate, int channels) {
     const AVCodec* codec = avcodec_find_encoder_by_name(encoderName.c_str());
-    if (!codec) {
-        *error = "no encoder " + encoderName;
-        return false;
-    }
+    if (!codec) throw std::runtime_error("no encoder " + encoderName);
     AVFormatContext* output = nullptr;
-    if (avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0 || !output) {
-        *error = "no container for " + path;
-        return false;
-    }
+    if (avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0 || !output)
+        throw std::runtime_error("no container for " + path);
     AVCodecContext* context = avcodec_alloc_context3(codec);
     context->sample_rate = rate;
     av_channel_layout_default(&context->ch_layout, channels);
@@ -106,13 +100,12 @@ bool writeSong(const std::string& path, const std::string& encoderName, double s
         drain();
         ok = av_write_trailer(output) >= 0;
     }
-    if (!ok) *error = "writing " + path + " with " + encoderName + " failed";
     av_packet_free(&packet);
     av_frame_free(&frame);
     avcodec_free_context(&context);
     if (output->pb) avio_closep(&output->pb);
     avformat_free_context(output);
-    return ok;
+    if (!ok) throw std::runtime_error("writing " + path + " with " + encoderName + " failed");
 }
 
 void writeExifJpeg(const std::string& path, const RgbImage& stored, int orientation, const std::string& taken) {

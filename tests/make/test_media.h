@@ -8,9 +8,8 @@
 #include "kit/image/rgb_image.h"
 
 // Writes `seconds` of a two-tone chord with FFmpeg's encoder `encoder` in the
-// container the extension names. False, with the reason, when that fails.
-bool writeSong(const std::string& path, const std::string& encoder, double seconds, int rate, int channels,
-               std::string* error);
+// container the extension names. Throws std::runtime_error when that fails.
+void writeSong(const std::string& path, const std::string& encoder, double seconds, int rate, int channels);
 bool hasAudioEncoder(const std::string& encoder);
 // The root mean square of interleaved samples from .. to - 1.
 double rms(const std::vector<int16_t>& samples, size_t from, size_t to);
