@@ -256,7 +256,7 @@ TEST_F(MakeShow, BadInputIsAClearErrorAndNoArchive) {
 // velkit check on damaged copies of the show: each problem is found and named.
 TEST_F(MakeShow, CheckFindsWhatThePlayerCannotShow) {
     ASSERT_EQ(made.status, 0);
-    const std::string unpacked = root + "/unpacked", loose = root + "/loose";
+    const std::string unpacked = folder("unpacked"), loose = root + "/loose";
     ASSERT_EQ(run_command(velkit + " unpack " + show() + "/show.lcc " + unpacked).status, 0);
     std::vector<uint8_t> cut = readFileBytes(unpacked + "/data/images/0300.wmj");
     cut.resize(cut.size() / 4);
