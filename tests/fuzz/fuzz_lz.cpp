@@ -7,12 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "lib/lz_unpack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
-    uint32_t claimed = uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 | uint32_t(data[3]) << 24;
-    int32_t unpackedSize = int32_t(claimed % ((1u << 20) + 1));
+    const int32_t unpackedSize = claimedSize(data);
     std::vector<uint8_t> packed(data + 4, data + size);
     uint8_t* output = static_cast<uint8_t*>(std::malloc(unpackedSize > 0 ? size_t(unpackedSize) : 1));
     int32_t produced = -1;

@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) return 0;
     LccCodec* codec = lccCodecForMethod((data[0] & 1) ? LccLz : LccZlib);
     if (!codec) std::abort();
-    uint32_t claimed = uint32_t(data[1]) | uint32_t(data[2]) << 8 | uint32_t(data[3]) << 16 | uint32_t(data[4]) << 24;
-    int32_t unpackedSize = int32_t(claimed % ((1u << 20) + 1));
+    const int32_t unpackedSize = claimedSize(data + 1);
     std::vector<uint8_t> packed(data + 5, data + size);
     recordHeapBlocks(true);
     bool returned = runUntilFatal([&] {

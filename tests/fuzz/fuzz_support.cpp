@@ -64,6 +64,12 @@ void enterScratchDirectory() {
     entered = true;
 }
 
+int32_t claimedSize(const uint8_t* bytes) {
+    const uint32_t value =
+        uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    return int32_t(value % ((1u << 20) + 1));
+}
+
 void writeScratchFile(const char* name, const uint8_t* data, size_t size) {
     FILE* file = std::fopen(name, "wb");
     if (!file) {

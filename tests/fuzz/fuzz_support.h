@@ -40,6 +40,10 @@ const std::string& lastFatalMessage();
 // harnesses write go there.
 void enterScratchDirectory();
 
+// An unpacked size as the harnesses take it from their input: four bytes,
+// little-endian, folded into 0 .. 1 MiB.
+int32_t claimedSize(const uint8_t* bytes);
+
 // Writes `size` bytes to `name` in the current directory.
 void writeScratchFile(const char* name, const uint8_t* data, size_t size);
 

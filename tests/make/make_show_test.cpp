@@ -1,12 +1,11 @@
 // velkit make and velkit check as a person runs them: real photos (a large
 // camera photo, a portrait phone photo with its EXIF orientation), a song
-// made here, UTF-8 captions; the show is played through the real player to
-// its end, and check is run on damaged copies of it.
+// made here, faded out at the show's end, UTF-8 captions; a show is played
+// through the real player to its end, and check is run on damaged copies.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "kit/demo/audio_buffer.h"
@@ -16,6 +15,7 @@
 #include "kit/image/scale.h"
 #include "kit/make/photo.h"
 #include "kit/make/picture_fit.h"
+#include "kit/make/song.h"
 #include "test_media.h"
 #include "tests/support/process.h"
 
@@ -50,16 +50,14 @@ protected:
         fs::copy_file(wallpaper.empty() ? testDataDirectory() + "/photos/hubble_deep_field.jpg" : wallpaper,
                       root + "/photos/IMG_100.jpg");
         // An MP3 when this FFmpeg can write one, else FLAC; longer than the 20.5 s show, so it fades out.
-        std::string error;
-        song = root + "/song.mp3";
-        if (!hasAudioEncoder("libmp3lame") || !writeSong(song, "libmp3lame", 24.0, 44100, 2, &error)) {
-            song = root + "/song.flac";
-            ASSERT_TRUE(writeSong(song, "flac", 24.0, 44100, 2, &error)) << error;
-        }
+        const bool mp3 = hasAudioEncoder("libmp3lame");
+        song = root + (mp3 ? "/song.mp3" : "/song.flac");
+        writeSong(song, mp3 ? "libmp3lame" : "flac", 24.0, 44100, 2);
         // UTF-8 with a byte-order mark, accents, typographic quotes, LF ends.
         writeFileBytes(root + "/captions.txt",
                        bytesOf("\xEF\xBB\xBF" "D\xC3\xA9part \xC3\xA0 l\xE2\x80\x99" "aube\n"
-                               "\xE2\x80\x9C" "Caf\xC3\xA9 cr\xC3\xA8me\xE2\x80\x9D \xE2\x80\x94 Gr\xC3\xBC\xC3\x9F" "e\n"
+                               "\xE2\x80\x9C" "Caf\xC3\xA9 cr\xC3\xA8me\xE2\x80\x9D "
+                               "\xE2\x80\x94 Gr\xC3\xBC\xC3\x9F" "e\n"
                                "Fin\xE2\x80\xA6\n"));
         fs::create_directories(show());
         made = run_command(velkit + " make " + show() + "/show.lcc " + root + "/photos --music " + song +
@@ -99,7 +97,8 @@ TEST_F(MakeShow, PrintsThePlanAndWritesOneArchive) {
     ASSERT_NE(plan, std::string::npos) << made.out;
     EXPECT_LT(made.out.find("IMG_9.jpg"), made.out.find("IMG_10.jpg"));
     EXPECT_LT(made.out.find("IMG_10.jpg"), made.out.find("IMG_100.jpg"));
-    for (const char* line : {"400x600", "turned upright", "20.5 s", "fades out over the show's last 3 s",
+    // The song is measured whole (24 s), but only the show's 20.5 s of it are kept.
+    for (const char* line : {"400x600", "turned upright", "20.5 s", ": 24.0 s (", "fades out over the show's last 3 s",
                              "U+201C", "the show will play as authored"})
         EXPECT_NE(made.out.find(line), std::string::npos) << line << "\n" << made.out;
     EXPECT_LT(plan, made.out.find("picture 1/3 done"));
@@ -113,6 +112,15 @@ TEST_F(MakeShow, PrintsThePlanAndWritesOneArchive) {
         ASSERT_NE(at, std::string::npos) << name << "\n" << listing;
         EXPECT_EQ(listing.rfind("stored", at), listing.rfind('\n', at) + 1) << name << "\n" << listing;
     }
+    // The music at full level, then faded out over the show's last 3 s.
+    writeFileBytes(root + "/music.ogg", member(show(), "data/audio/velandora.ogg"));
+    const std::vector<int16_t> music = decodeAudioFile(root + "/music.ogg").samples;
+    const double full = rms(music, 2 * 44100 * 10, 2 * 44100 * 11);
+    const double fading = rms(music, size_t(2 * 44100 * 18.5), size_t(2 * 44100 * 18.6));  // a third in
+    EXPECT_GT(full, 0.15 * 32768);
+    EXPECT_LT(fading, full * 0.9);
+    EXPECT_GT(fading, full * 0.3);
+    EXPECT_LT(rms(music, music.size() - 2 * 2205, music.size()), full * 0.01);  // the last 50 ms
     // The captions as the player reads them: Latin-1, CR LF.
     EXPECT_EQ(member(show(), "data/text/velandora.txt"),
               bytesOf("D\xE9part \xE0 l'aube\r\n\"Caf\xE9 cr\xE8me\" - Gr\xFC\xDF" "e\r\nFin...\r\n"));
@@ -132,26 +140,12 @@ TEST_F(MakeShow, PrintsThePlanAndWritesOneArchive) {
     EXPECT_EQ(run_command("cd " + show() + " && " + velkit + " check").status, 0);
 }
 
-TEST_F(MakeShow, PlaysThroughThePlayerToItsEnd) {
-    ASSERT_EQ(made.status, 0);
-    const PlayerRun player = run_player(VELANDORA_PATH, show(), {}, 90.0);
-    EXPECT_EQ(player.exit_status, 0);
-    EXPECT_FALSE(player.showed_message_box());
-    // The show ends when the fourth slot begins, 20.5 s into the music. SDL's
-    // dummy driver takes each 11.61 ms chunk of sound in 11 ms, so its music
-    // runs a little faster than the wall clock.
-    EXPECT_GE(player.seconds(), 20.5 * 11.0 / 11.61 - 0.2);
-    EXPECT_LE(player.seconds(), 26.0);
-    EXPECT_LT(player.seconds_after("shown black"), 0.0);
-    EXPECT_LT(player.seconds_after("load_loop"), 0.0);
-}
-
 // --fit blur shows the portrait whole; 48 kHz mono and float WAVE loops become
-// the mixer's 16-bit stereo 44.1 kHz.
-TEST_F(MakeShow, BlurFitAndOwnLoopsFromAnyWave) {
-    std::string error;
-    ASSERT_TRUE(writeSong(root + "/idle.wav", "pcm_s16le", 1.0, 48000, 1, &error)) << error;
-    ASSERT_TRUE(writeSong(root + "/active.wav", "pcm_f32le", 0.5, 22050, 2, &error)) << error;
+// the mixer's 16-bit stereo 44.1 kHz; the show plays through the real player
+// to its end, its own loops loaded.
+TEST_F(MakeShow, BlurFitAndOwnLoopsPlayToTheEnd) {
+    writeSong(root + "/idle.wav", "pcm_s16le", 1.0, 48000, 1);
+    writeSong(root + "/active.wav", "pcm_f32le", 0.5, 22050, 2);
     const std::string out = folder("blur");
     const CommandResult result = make(out, root + "/photos/IMG_10.jpg --music " + song + " --fit blur --loops " +
                                                root + "/idle.wav " + root + "/active.wav");
@@ -166,6 +160,17 @@ TEST_F(MakeShow, BlurFitAndOwnLoopsFromAnyWave) {
     EXPECT_EQ(wav[24] | wav[25] << 8, 44100);             // rate
     EXPECT_EQ(wav[34], 16);                               // bits
     EXPECT_NEAR(double(wav.size() - 44) / 4, 44100, 50);  // one second
+
+    const PlayerRun player = run_player(VELANDORA_PATH, out, {}, 60.0);
+    EXPECT_EQ(player.exit_status, 0);
+    EXPECT_FALSE(player.showed_message_box());
+    // The show ends when the second slot begins, 8.5 s into the music. SDL's
+    // dummy driver takes each 11.61 ms chunk of sound in 11 ms, so its music
+    // runs a little faster than the wall clock.
+    EXPECT_GE(player.seconds(), 8.5 * 11.0 / 11.61 - 0.2);
+    EXPECT_LE(player.seconds(), 14.0);
+    EXPECT_LT(player.seconds_after("shown black"), 0.0);
+    EXPECT_LT(player.seconds_after("load_loop"), 0.0);
 }
 
 // The folder's pictures in the order they were taken, not that of their
@@ -188,29 +193,26 @@ TEST_F(MakeShow, DateOrderFollowsWhenThePhotosWereTaken) {
     EXPECT_EQ(result.out.find("shorter than the show"), std::string::npos) << "the song is long enough";
 }
 
-// --quality and --max-bytes reach every picture: each is smaller than in the
-// show made with the defaults, and within the budget.
+// --quality and --max-bytes reach the encoder: the picture is smaller than the
+// same photo's in the show made with the defaults, and within the budget.
 TEST_F(MakeShow, PictureQualityAndBudgetReachTheArchive) {
     ASSERT_EQ(made.status, 0);
     const struct {
-        const char *options, *plan;
+        const char *photo, *options, *plan, *member;  // the photo's member in the default show
         int64_t budget;
-    } cases[] = {{"--quality 40", "at picture quality 40", 0}, {"--max-bytes 15000", "within 15000 bytes", 15000}};
+    } cases[] = {{"IMG_9.jpg", "--quality 40", "at picture quality 40", "data/images/0100.wmj", 1 << 30},
+                 {"IMG_10.jpg", "--max-bytes 15000", "within 15000 bytes", "data/images/0200.wmj", 15000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
         const std::string out = folder("smaller");
-        const CommandResult result = make(out, root + "/photos/IMG_9.jpg " + root + "/photos/IMG_10.jpg --music " +
-                                                   song + " --no-check " + c.options);
+        const CommandResult result =
+            make(out, root + "/photos/" + c.photo + " --music " + song + " --no-check " + c.options);
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_NE(result.out.find(c.plan), std::string::npos) << result.out;
-        for (const char* name : {"data/images/0100.wmj", "data/images/0200.wmj"}) {
-            const std::vector<uint8_t> smaller = member(out, name);
-            EXPECT_LT(smaller.size(), member(show(), name).size()) << name;
-            if (c.budget) {
-                EXPECT_LE(int64_t(smaller.size()), c.budget) << name;
-            }
-            EXPECT_TRUE(decodePictureBytes(smaller).ok) << name;
-        }
+        const std::vector<uint8_t> smaller = member(out, "data/images/0100.wmj");
+        EXPECT_LT(smaller.size(), member(show(), c.member).size());
+        EXPECT_LE(int64_t(smaller.size()), c.budget);
+        EXPECT_TRUE(decodePictureBytes(smaller).ok);
     }
 }
 
@@ -251,64 +253,56 @@ TEST_F(MakeShow, BadInputIsAClearErrorAndNoArchive) {
     }
 }
 
-// Damage done to a loose copy of the show; returns the folder to check.
-using Damage = std::function<std::string(const std::string&)>;
-Damage writing(const std::string& name, const std::vector<uint8_t>& bytes) {
-    return [=](const std::string& loose) { return writeFileBytes(loose + "/" + name, bytes), loose; };
-}
-Damage removing(const std::string& name) {
-    return [=](const std::string& loose) { return fs::remove(loose + "/" + name), loose; };
-}
-Damage both(const Damage& first, const Damage& second) {
-    return [=](const std::string& loose) { return second(first(loose)); };
-}
-
 // velkit check on damaged copies of the show: each problem is found and named.
 TEST_F(MakeShow, CheckFindsWhatThePlayerCannotShow) {
     ASSERT_EQ(made.status, 0);
-    const Damage packing = [](const std::string& loose) {
-        fs::create_directories(loose + "/packed");
-        run_command("cd " + loose + " && " + velkit + " pack packed/gap.lcc data");
-        return loose + "/packed";
-    };
-    std::vector<uint8_t> cut = member(show(), "data/images/0300.wmj");
+    const std::string unpacked = folder("unpacked"), loose = root + "/loose";
+    ASSERT_EQ(run_command(velkit + " unpack " + show() + "/show.lcc " + unpacked).status, 0);
+    std::vector<uint8_t> cut = readFileBytes(unpacked + "/data/images/0300.wmj");
     cut.resize(cut.size() / 4);
     writeImageFile(root + "/small.png", scaleAndCrop(coffee, 512, 256));
     run_command(velkit + " encode " + root + "/small.png " + root + "/small.wmj");
+    writeSong(root + "/mono.wav", "pcm_s16le", 1.0, 44100, 1);
     std::string error;
-    ASSERT_TRUE(writeSong(root + "/mono.wav", "pcm_s16le", 1.0, 44100, 1, &error)) << error;
     const std::vector<uint8_t> song48k = encode_ogg_vorbis(
         2, 48000, 48000 * 21, [](int, size_t n) { return float(0.2 * std::sin(n * 0.05)); }, 0.3f, &error);
+    const std::string captions = "data/text/velandora.txt", gap = "data/images/0200.wmj";
     const struct {
         const char* name;
-        Damage damage;
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> damage;  // files written; without bytes, removed
+        bool packed;                                                        // checked as an archive
         int status;
         std::vector<const char*> messages;
     } cases[] = {
-        {"gap", removing("data/images/0200.wmj"), 1,
+        {"gap", {{gap, {}}}, false, 1,
          {"data/images/0200.wmj is missing", "ends after 1 picture", "1 picture, show 8.5 s"}},
-        {"gap in an archive", both(removing("data/images/0200.wmj"), packing), 1, {"data/images/0200.wmj is missing"}},
-        {"truncated picture", writing("data/images/0300.wmj", cut), 1,
+        {"gap in an archive", {{gap, {}}}, true, 1, {"data/images/0200.wmj is missing"}},
+        {"truncated picture", {{"data/images/0300.wmj", cut}}, false, 1,
          {"data/images/0300.wmj: truncated picture", "3 pictures"}},
-        {"small picture", writing("data/images/0200.wmj", readFileBytes(root + "/small.wmj")), 1,
-         {"0200.wmj is 512x256, not 1024x512"}},
-        {"LF captions", writing("data/text/velandora.txt", bytesOf("one\ntwo\nthree\n")), 1,
+        {"small picture", {{gap, readFileBytes(root + "/small.wmj")}}, false, 1, {"0200.wmj is 512x256, not 1024x512"}},
+        {"LF captions", {{captions, bytesOf("one\ntwo\nthree\n")}}, false, 1,
          {"data/text/velandora.txt:1: 3 lines end with LF alone"}},
-        {"UTF-8 captions", writing("data/text/velandora.txt", bytesOf("Caf\xC3\xA9\r\n")), 1, {"look like UTF-8"}},
-        {"long caption", writing("data/text/velandora.txt", bytesOf(std::string(70, 'x') + "\r\n")), 0,
+        {"UTF-8 captions", {{captions, bytesOf("Caf\xC3\xA9\r\n")}}, false, 1, {"look like UTF-8"}},
+        {"long caption", {{captions, bytesOf(std::string(70, 'x') + "\r\n")}}, false, 0,
          {"warning: data/text/velandora.txt:1: the caption has 70 characters"}},
-        {"48 kHz song", writing("data/audio/velandora.ogg", song48k), 1,
+        {"48 kHz song", {{"data/audio/velandora.ogg", song48k}}, false, 1,
          {"data/audio/velandora.ogg is 48000 Hz with 2 channels"}},
-        {"no music", removing("data/audio/velandora.ogg"), 1, {"no music"}},
+        {"no music", {{"data/audio/velandora.ogg", {}}}, false, 1, {"no music"}},
         {"mono loop, no font",
-         both(writing("data/audio/loop_active.wav", readFileBytes(root + "/mono.wav")), removing("data/fonts/batang.def")),
-         1, {"loop_active.wav: the loop mixer refuses it", "no font"}},
+         {{"data/audio/loop_active.wav", readFileBytes(root + "/mono.wav")}, {"data/fonts/batang.def", {}}}, false, 1,
+         {"loop_active.wav: the loop mixer refuses it", "no font"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string loose = folder("loose");
-        ASSERT_EQ(run_command(velkit + " unpack " + show() + "/show.lcc " + loose).status, 0);
-        const CommandResult checked = run_command(velkit + " check " + c.damage(loose));
+        fs::remove_all(loose);
+        fs::copy(unpacked, loose, fs::copy_options::recursive);
+        for (const auto& [name, bytes] : c.damage) {
+            if (bytes.empty()) fs::remove(loose + "/" + name);
+            else writeFileBytes(loose + "/" + name, bytes);
+        }
+        const std::string checked_folder = c.packed ? folder("packed") : loose;
+        if (c.packed) run_command("cd " + loose + " && " + velkit + " pack " + checked_folder + "/gap.lcc data");
+        const CommandResult checked = run_command(velkit + " check " + checked_folder);
         EXPECT_EQ(checked.status, c.status) << checked.out;
         for (const char* message : c.messages)
             EXPECT_NE(checked.out.find(message), std::string::npos) << message << "\n" << checked.out;

@@ -8,6 +8,7 @@ extern "C" {
 #include <libheif/heif.h>
 #include <webp/encode.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -29,7 +30,9 @@ void putSample(AVFrame* frame, AVSampleFormat format, int channels, int i, int c
     uint8_t* base = frame->extended_data[planar ? c : 0];
     switch (av_get_packed_sample_fmt(format)) {
         case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(base)[index] = int16_t(std::lround(value * 32767)); break;
-        case AV_SAMPLE_FMT_S32: reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0)); break;
+        case AV_SAMPLE_FMT_S32:
+            reinterpret_cast<int32_t*>(base)[index] = int32_t(std::lround(value * 2147483647.0));
+            break;
         case AV_SAMPLE_FMT_FLT: reinterpret_cast<float*>(base)[index] = float(value); break;
         default: break;  // not a format of the encoders used here
     }
@@ -37,20 +40,20 @@ void putSample(AVFrame* frame, AVSampleFormat format, int channels, int i, int c
 
 }  // namespace
 
+double rms(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t i = from; i < to && i < samples.size(); ++i) sum += double(samples[i]) * samples[i];
+    return std::sqrt(sum / double(std::max<size_t>(1, to - from)));
+}
+
 bool hasAudioEncoder(const std::string& encoder) { return avcodec_find_encoder_by_name(encoder.c_str()) != nullptr; }
 
-bool writeSong(const std::string& path, const std::string& encoderName, double seconds, int rate, int channels,
-               std::string* error) {
+void writeSong(const std::string& path, const std::string& encoderName, double seconds, int rate, int channels) {
     const AVCodec* codec = avcodec_find_encoder_by_name(encoderName.c_str());
-    if (!codec) {
-        *error = "no encoder " + encoderName;
-        return false;
-    }
+    if (!codec) throw std::runtime_error("no encoder " + encoderName);
     AVFormatContext* output = nullptr;
-    if (avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0 || !output) {
-        *error = "no container for " + path;
-        return false;
-    }
+    if (avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()) < 0 || !output)
+        throw std::runtime_error("no container for " + path);
     AVCodecContext* context = avcodec_alloc_context3(codec);
     context->sample_rate = rate;
     av_channel_layout_default(&context->ch_layout, channels);
@@ -77,10 +80,9 @@ bool writeSong(const std::string& path, const std::string& encoderName, double s
     };
     for (int64_t at = 0; ok && at < total; at += frameSize) {
         const int count = int(std::min<int64_t>(frameSize, total - at));
-        frame->nb_samples = (context->codec->capabilities & (AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME)) ||
-                                    count == frameSize
-                                ? count
-                                : frameSize;  // a fixed-size codec gets its last frame padded with silence
+        // A fixed-size codec gets its last frame padded with silence.
+        const int flexible = AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME;
+        frame->nb_samples = (context->codec->capabilities & flexible) || count == frameSize ? count : frameSize;
         frame->format = context->sample_fmt;
         av_channel_layout_copy(&frame->ch_layout, &context->ch_layout);
         frame->sample_rate = rate;
@@ -98,13 +100,12 @@ bool writeSong(const std::string& path, const std::string& encoderName, double s
         drain();
         ok = av_write_trailer(output) >= 0;
     }
-    if (!ok) *error = "writing " + path + " with " + encoderName + " failed";
     av_packet_free(&packet);
     av_frame_free(&frame);
     avcodec_free_context(&context);
     if (output->pb) avio_closep(&output->pb);
     avformat_free_context(output);
-    return ok;
+    if (!ok) throw std::runtime_error("writing " + path + " with " + encoderName + " failed");
 }
 
 void writeExifJpeg(const std::string& path, const RgbImage& stored, int orientation, const std::string& taken) {
@@ -112,7 +113,9 @@ void writeExifJpeg(const std::string& path, const RgbImage& stored, int orientat
     std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
     auto u16 = [&](uint32_t v) { tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8)}); };
     auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) { u16(tag), u16(type), u32(count), u32(value); };
+    auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+        u16(tag), u16(type), u32(count), u32(value);
+    };
     const uint32_t entries = (orientation ? 1 : 0) + (taken.empty() ? 0 : 1), exifIfd = 8 + 2 + 12 * entries + 4;
     u16(entries);
     if (orientation) entry(0x0112, 3, 1, uint32_t(orientation));

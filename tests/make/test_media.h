@@ -1,15 +1,18 @@
 #pragma once
 // Test inputs for velkit make, made the way a person's files are: songs
 // written by FFmpeg's encoders, camera JPEGs with EXIF tags, WebP and HEIC.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kit/image/rgb_image.h"
 
 // Writes `seconds` of a two-tone chord with FFmpeg's encoder `encoder` in the
-// container the extension names. False, with the reason, when that fails.
-bool writeSong(const std::string& path, const std::string& encoder, double seconds, int rate, int channels,
-               std::string* error);
+// container the extension names. Throws std::runtime_error when that fails.
+void writeSong(const std::string& path, const std::string& encoder, double seconds, int rate, int channels);
 bool hasAudioEncoder(const std::string& encoder);
+// The root mean square of interleaved samples from .. to - 1.
+double rms(const std::vector<int16_t>& samples, size_t from, size_t to);
 
 // A JPEG (quality 92) of `stored` as it is, with an EXIF segment holding the
 // orientation (1..8; 0 for none) and, when not empty, DateTimeOriginal.

@@ -3,15 +3,11 @@
 //                           demo's pictures over and over) with music for all of them
 //   soak_show check RAW N   reads what SDL's disk audio driver wrote (16-bit
 //                           stereo at 44100 Hz) and finds gaps and repeated blocks
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,6 +15,7 @@
 #include "kit/demo/audio_buffer.h"
 #include "kit/demo/demo_show.h"
 #include "kit/demo/music.h"
+#include "kit/image/image_file.h"
 
 namespace {
 
@@ -59,16 +56,13 @@ int make_show(const std::string& directory, int pictures) {
     LccArchiveLayout layout;
     layout.name = "velandora";
     layout.directoryMethod = 2;
-    const std::vector<uint8_t> archive = buildLccArchive(layout, members);
-    mkdir(directory.c_str(), 0777);
-    std::ofstream out(directory + "/velandora.lcc", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(archive.data()), std::streamsize(archive.size()));
-    return out ? 0 : 1;
+    std::filesystem::create_directories(directory);
+    writeFileBytes(directory + "/velandora.lcc", buildLccArchive(layout, members));
+    return 0;
 }
 
 int check_sound(const std::string& path, int pictures) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = readFileBytes(path);
     const double seconds = double(bytes.size()) / kBytesPerSecond;
     const double show_seconds = 2.5 + 6.0 * pictures;
     const double music_seconds = demo_music_seconds(pictures);
@@ -98,7 +92,7 @@ int check_sound(const std::string& path, int pictures) {
     size_t repeats = 0;
     double last_repeat = -1.0;
     for (size_t at = 44100 * 4; at + block <= bytes.size() && at < to * 4; at += block) {
-        const char* here = bytes.data() + at;
+        const uint8_t* here = bytes.data() + at;
         bool silent = true;
         for (size_t i = 0; i < block && silent; ++i) silent = here[i] == 0;
         if (!silent && std::memcmp(here, here - kRing, block) == 0) {

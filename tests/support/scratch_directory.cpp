@@ -31,5 +31,3 @@ void ScratchDirectory::write(const std::string& name, const std::vector<uint8_t>
 void ScratchDirectory::write(const std::string& name, const std::string& bytes) const {
     write(name, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
-
-void ScratchDirectory::remove(const std::string& name) const { fs::remove(fs::path(path_) / name); }

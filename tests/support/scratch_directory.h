@@ -17,7 +17,6 @@ public:
     // Writes `bytes` to `name` inside the directory, making its parents.
     void write(const std::string& name, const std::vector<uint8_t>& bytes) const;
     void write(const std::string& name, const std::string& bytes) const;
-    void remove(const std::string& name) const;
 
 private:
     std::string path_;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# velandora.exe plays a three-picture show under Wine, on a virtual X display
+# velandora.exe plays a one-picture show under Wine, on a virtual X display
 # and with ALSA's null device as the sound card, and ends with status 0 when
-# the fourth slot begins: 20.5 s into the music. With "no-dsound" DirectSound
+# the second slot begins: 8.5 s into the music. With "no-dsound" DirectSound
 # is missing: the show then plays in silence on its own clock, which runs in
-# real time, so the run lasts at least the show's 20.5 s.
+# real time, so the run lasts at least the show's 8.5 s.
 # Usage: player_under_wine.sh LINUX_VELKIT VELANDORA_EXE WORK_DIR [no-dsound]
 set -euo pipefail
 velkit=$1 player=$2 work=$3 mode=${4:-}
@@ -14,7 +14,7 @@ if ! command -v xvfb-run >/dev/null; then
   exit 77
 fi
 rm -rf "$work" && mkdir -p "$work/show"
-"$velkit" demo "$work/show" --pictures 3 >/dev/null
+"$velkit" demo "$work/show" --pictures 1 >/dev/null
 
 # A private ALSA configuration whose default device is the null device, so
 # that DirectSound opens without a sound card.
@@ -32,8 +32,8 @@ echo "velandora.exe exited with status $status after $seconds s"
 # Status 0 can only come from the end of the show: the start-up failures also
 # return 0, but only after a message box that nobody closes here, so they run
 # into the time-out. (ALSA's null device takes sound faster than real time, so
-# the 20.5 s of music pass in less wall time than that.)
-if [ "$mode" = no-dsound ] && [ "$(echo "$seconds < 20.5" | bc)" -eq 1 ]; then
-  echo "FAIL: without DirectSound the show ended after $seconds s, before its 20.5 s" >&2
+# the 8.5 s of music pass in less wall time than that.)
+if [ "$mode" = no-dsound ] && [ "$(echo "$seconds < 8.5" | bc)" -eq 1 ]; then
+  echo "FAIL: without DirectSound the show ended after $seconds s, before its 8.5 s" >&2
   exit 1
 fi
