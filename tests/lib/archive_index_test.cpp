@@ -44,6 +44,10 @@ void expectMatchesAScan(const std::vector<std::string>& names, const std::vector
 
 }  // namespace
 
+// Random names over a small alphabet, with tails of every length taken from
+// them (some in upper case) or made up; then many names with long common
+// tails: runs of equal keys far longer than the stride of the search fences,
+// and tails ending right at a fence or between two.
 TEST(ArchiveIndex, MatchesExactlyWhatAScanFinds) {
     std::mt19937 random(12345);
     const char alphabet[] = "aAbB/._0";
@@ -52,42 +56,31 @@ TEST(ArchiveIndex, MatchesExactlyWhatAScanFinds) {
         for (size_t j = 0; j < length; ++j) name.push_back(alphabet[random() % 8]);
         return name;
     };
+    // A tail of a random name, or (`neighbour`) one that sorts just before or after such a tail.
+    auto tailOf = [&](const std::vector<std::string>& names, bool neighbour) {
+        const std::string& name = names[random() % names.size()];
+        std::string tail = name.substr(random() % (name.size() + 1));
+        if (neighbour && !tail.empty()) tail[0] = static_cast<char>(tail[0] + (random() % 2 ? 1 : -1));
+        return tail;
+    };
     std::vector<std::string> names, tails;
     for (int i = 0; i < 1500; ++i) names.push_back(randomName(1 + random() % 40));
     for (int query = 0; query < 1500; ++query) {
-        if (query % 2 == 0) {
-            tails.push_back(randomName(random() % 24));
-            continue;
-        }
-        // Tails of real names (often shared), every length, some in upper case.
-        const std::string& name = names[random() % names.size()];
-        std::string tail = name.substr(random() % (name.size() + 1));
+        tails.push_back(query % 2 == 0 ? randomName(random() % 24) : tailOf(names, false));
         if (query % 4 == 1) {
-            for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (char& c : tails.back()) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         }
-        tails.push_back(tail);
     }
     expectMatchesAScan(names, tails);
     expectMatchesAScan({}, {"a", ""});
-}
 
-// Many names with long common tails: runs of equal keys far longer than the
-// stride of the search fences, and tails ending right at a fence or between two.
-TEST(ArchiveIndex, LongRunsMatchExactlyWhatAScanFinds) {
-    std::mt19937 random(777);
-    std::vector<std::string> names;
+    names.clear();
     for (int i = 0; i < 6000; ++i) {
         std::string name = "d" + std::to_string(random() % 40) + "/";
         if (i % 3) name += "Shared" + std::to_string(random() % 7) + "/";
         names.push_back(name + std::to_string(random() % 300) + (i % 2 ? ".PNG" : ".bin"));
     }
-    std::vector<std::string> tails = {"", "g", ".png", "0.png", "shared3/12.bin", "zz.bin", "7.bin"};
-    for (int query = 0; query < 400; ++query) {
-        const std::string& name = names[random() % names.size()];
-        std::string tail = name.substr(random() % (name.size() + 1));
-        // A neighbour of a real tail that sorts just before or after it.
-        if (query % 3 == 0 && !tail.empty()) tail[0] = static_cast<char>(tail[0] + (query % 2 ? 1 : -1));
-        tails.push_back(tail);
-    }
+    tails = {"", "g", ".png", "0.png", "shared3/12.bin", "zz.bin", "7.bin"};
+    for (int query = 0; query < 400; ++query) tails.push_back(tailOf(names, query % 3 == 0));
     expectMatchesAScan(names, tails);
 }

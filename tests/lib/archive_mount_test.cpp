@@ -1,5 +1,5 @@
 // Mounting one archive: every rejection rule and the member offsets.
-#include <functional>
+#include <memory>
 
 #include "lib/archive_file_system.h"
 #include "test_support.h"
@@ -11,8 +11,6 @@ TestArchive simpleArchive() {
     archive.members = {storedMember("a.txt", "alpha"), storedMember("dir/b.txt", "bravo!")};
     return archive;
 }
-
-using Bytes = std::vector<uint8_t>;
 
 Bytes patched(Bytes bytes, size_t at, std::initializer_list<uint8_t> values) {
     for (uint8_t value : values) bytes.at(at++) = value;
@@ -41,7 +39,6 @@ TEST(ArchiveMount, AcceptsAWellFormedArchive) {
     EXPECT_STREQ(archive->note, "note");
     EXPECT_EQ(archive->priority, 0u);
     EXPECT_EQ(archive->entryCount, 2);
-    EXPECT_EQ(archive->memoryResident, 1);
     ASSERT_EQ(fs.entries().size(), 2u);
     EXPECT_STREQ(fs.entries()[1]->name, "dir/b.txt");
     EXPECT_EQ(fs.entries()[1]->packedSize, 6u);
@@ -57,19 +54,29 @@ TEST(ArchiveMount, AcceptsAWellFormedArchive) {
     EXPECT_STREQ(fs.archives()[1]->note, "note");
 }
 
-TEST(ArchiveMount, MemberOffsetsRunFromTheDataStart) {
+// Members are read at their offsets whether the archive is in memory or left
+// in its stream.
+TEST(ArchiveMount, MembersLieBackToBackFromTheDataStart) {
     TestArchive archive;
     archive.members = {TestMember{"ten", Bytes(10, 1), 10, 0}, TestMember{"zero", {}, 0, 0},
                        TestMember{"seven", Bytes(7, 2), 7, 0}};
     // Pad the note so that the directory is exactly 100 bytes: data starts at 47 + 100.
     archive.note = std::string(100 - (archive.directory().size() - archive.note.size()), 'n');
     ASSERT_EQ(archive.directory().size(), 100u);
-    ArchiveFileSystem fs;
-    ASSERT_EQ(mountBytes(fs, archive.bytes()), 1);
-    ASSERT_EQ(fs.entries().size(), 3u);
-    EXPECT_EQ(fs.entries()[0]->offset, 147);
-    EXPECT_EQ(fs.entries()[1]->offset, 157);
-    EXPECT_EQ(fs.entries()[2]->offset, 157);
+    const int64_t offsets[] = {147, 157, 157};
+    for (int32_t resident : {1, 0}) {
+        ArchiveFileSystem fs;
+        ASSERT_EQ(mountBytes(fs, archive.bytes(), resident), 1);
+        ASSERT_EQ(fs.entries().size(), 3u);
+        for (size_t i = 0; i < 3; ++i) {
+            SCOPED_TRACE(testing::Message() << fs.entries()[i]->name << " resident " << resident);
+            EXPECT_EQ(fs.entries()[i]->offset, offsets[i]);
+            ASSERT_EQ(fs.openEntry(fs.entries()[i]), 1);
+            std::unique_ptr<Stream> member(fs.takeCurrent());
+            const Bytes& expected = archive.members[i].packed;
+            EXPECT_EQ(readAll(member.get()), std::string(expected.begin(), expected.end()));
+        }
+    }
 }
 
 // Each row mounts from memory and, where the two differ, from a stream left in place.
@@ -97,8 +104,9 @@ TEST(ArchiveMount, AcceptsOrRejectsAsTheRowSays) {
         {"version 2", version2.bytes(), 0, 0},
         {"kind 3", patched(good, 31, {3}), 0, 0},
         {"directory method 3", patched(good, 35, {3}), 0, 0},
-        // Nothing of the claimed 2^31 bytes may be allocated.
+        // Nothing of the claimed 2^31 bytes may be allocated or unpacked.
         {"directory beyond the end", patched(good, 39, {0, 0, 0, 0x80}), 0, 0},
+        {"directory unpacked size over 2 GiB", patched(zlib.bytes(), 43, {0, 0, 0, 0x80}), 0, 0},
         {"stored directory sizes disagree", withDirectory(directory, "alphabravo!", 1), 0, 0},
         {"cut in the sub-header", cutDirectory(0, 10), 0, 0},
         {"cut in a string", cutDirectory(0, 18), 0, 0},

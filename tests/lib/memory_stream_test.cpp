@@ -6,6 +6,7 @@
 
 #include "lib/heap.h"
 #include "lib/stream.h"
+#include "test_support.h"
 
 TEST(MemoryStream, ReadWriteAndSeekStayInsideTheBlock) {
     uint8_t block[11] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE};
@@ -59,7 +60,6 @@ TEST(MemoryStream, BlockOwnership) {
 
     MemoryStream owned;
     EXPECT_EQ(owned.allocate(0), 0);
-    EXPECT_EQ(owned.allocate(-4), 0);
     EXPECT_EQ(owned.data(), nullptr);
     ASSERT_EQ(owned.allocate(8), 1);
     EXPECT_EQ(owned.size(), 8);
@@ -78,6 +78,18 @@ TEST(MemoryStream, BlockOwnership) {
     EXPECT_EQ(owned.tell(), 0);
     EXPECT_EQ(owned.data(), nullptr);
     EXPECT_EQ(owned.isOwned(), 1);
+}
+
+// Resources embedded in the program, by number; the "res:N" names are the lookup rules'.
+TEST(MemoryStream, OpenResourceFindsEmbeddedBytesReadOnly) {
+    MemoryStream stream;
+    EXPECT_EQ(stream.openResource(8), 0);
+    ASSERT_EQ(stream.openResource(7 + 65536), 1);  // numbers use their low 16 bits
+    EXPECT_EQ(readAll(&stream), "resource seven\n");
+    EXPECT_EQ(stream.isOwned(), 0);
+    stream.seek(0);
+    EXPECT_EQ(stream.write("X", 1), 0);
+    EXPECT_EQ(readAll(&stream), "resource seven\n");
 }
 
 TEST(MemoryStream, LoadFromStreamTakesTheSourcesRemainder) {

@@ -1,6 +1,8 @@
-// openFile over disk files and mounted archives: every lookup rule and pass.
-#include <sys/stat.h>
+// openFile over disk files, mounted archives and the program's resources:
+// every lookup rule and pass.
 #include <unistd.h>
+
+#include <memory>
 
 #include "lib/archive_file_system.h"
 #include "lib/file_system.h"
@@ -8,12 +10,14 @@
 
 namespace {
 
-// The content that `name` opens to, or "<none>".
-std::string open(const char* name, int32_t mode = 0) {
-    Stream* stream = openFile(name, nullptr, mode);
+// The content that `name` opens to, or "<none>"; the size reported is the content's.
+std::string open(const std::string& name, int32_t mode = 0) {
+    int32_t size = -1;
+    Stream* stream = openFile(name.c_str(), &size, mode);
     if (!stream) return "<none>";
     std::string content = readAll(stream);
     delete stream;
+    EXPECT_EQ(size, static_cast<int32_t>(content.size())) << name;
     return content;
 }
 
@@ -27,49 +31,63 @@ void mountFiles(const std::vector<std::vector<std::string>>& archives) {
             archive.members.push_back((member[at] == '=' ? storedMember : zlibMember)(member.substr(0, at),
                                                                                       member.substr(at + 1)));
         }
-        writeBytes(std::to_string(i + 1) + ".lcc", archive.bytes());
+        writeFile(std::to_string(i + 1) + ".lcc", archive.bytes());
     }
     mountArchives();
 }
 
 struct Query {
-    const char* request;
+    std::string request;
     int32_t mode;
-    const char* expected;
+    std::string expected;
 };
 
 struct Case {
     const char* name;
+    std::vector<std::string> loose;  // "path=content" on disk
     std::vector<std::vector<std::string>> archives;
     std::vector<Query> queries;
 };
 
 const Case kCases[] = {
-    {"base names and suffixes",
+    {"base names and suffixes", {},
      {{"data/images/0100.wmj=picture 100", "data/text/velandora.txt=captions"}},
      {{"data/images/0100.wmj", 0, "picture 100"}, {"data\\images\\0100.wmj", 0, "picture 100"},
       {"DATA/IMAGES/0100.WMJ", 0, "picture 100"}, {"0100.wmj", 0, "picture 100"},
       {"elsewhere/velandora.txt", 0, "captions"}, {"0200.wmj", 0, "<none>"}}},
-    {"tails need no separator boundary", {{"dir/ab.png=ab"}},
+    {"tails need no separator boundary", {}, {{"dir/ab.png=ab"}},
      {{"b.png", 0, "ab"}, {"b.png", 1, "ab"}, {"xab.png", 0, "<none>"}}},
-    {"whole-path mode matches only the whole request", {{"img/x.png=x", "other/img/y.png=y"}},
+    {"whole-path mode matches only the whole request", {}, {{"img/x.png=x", "other/img/y.png=y"}},
      {{"img/x.png", 1, "x"}, {"zzz/img/x.png", 1, "<none>"}, {"zzz/img/x.png", 0, "x"}, {"img/y.png", 1, "y"}}},
     // "pic/a.png" is the whole name and all three in the primary archive end
     // with it; a pass without candidates ends the search, even after ambiguous ones.
-    {"ambiguous tails grow one component at a time", {{"one/pic/a.png=one", "two/pic/a.png=two", "pic/a.png=root"}},
+    {"ambiguous tails grow one component at a time", {},
+     {{"one/pic/a.png=one", "two/pic/a.png=two", "pic/a.png=root"}},
      {{"one/pic/a.png", 0, "one"}, {"x/two/pic/a.png", 0, "two"}, {"pic/a.png", 0, "<none>"},
       {"three/pic/a.png", 0, "<none>"}}},
-    {"growing steps over repeated separators", {{"k//a.png=k", "m/a.png=m"}},
+    {"growing steps over repeated separators", {}, {{"k//a.png=k", "m/a.png=m"}},
      {{"k//a.png", 0, "k"}, {"m/a.png", 0, "m"}}},
     // Neither overrides the other: the primary archive is the first one.
-    {"whole-name ties go to the primary archive", {{"img/a.png=first"}, {"img/a.png=second"}},
+    {"whole-name ties go to the primary archive", {}, {{"img/a.png=first"}, {"img/a.png=second"}},
      {{"a.png", 0, "first"}, {"img/a.png", 0, "first"}, {"x/img/a.png", 0, "<none>"}}},
-    {"whole-name ties outside the primary fail", {{"unrelated.txt=u"}, {"img/a.png=second"}, {"img/a.png=third"}},
+    {"whole-name ties outside the primary fail", {}, {{"unrelated.txt=u"}, {"img/a.png=second"}, {"img/a.png=third"}},
      {{"img/a.png", 0, "<none>"}, {"unrelated.txt", 0, "u"}}},
-    {"empty names and alternatives", {{"a.txt=a", "member.txt=m"}},
+    // The whole name, then the base name under DATA/, then the base name alone;
+    // names are cut to 255 characters.
+    {"loose files win over members",
+     {"data/audio/song.ogg=loose", "data/t.txt=under data", "y.bin=beside", std::string(255, 'n') + "=cut"},
+     {{"data/audio/song.ogg=member", "data/text/t.txt=member text", "x/y.bin=member y"}},
+     {{"data/audio/song.ogg", 0, "loose"}, {"data/text/t.txt", 0, "under data"}, {"x/y.bin", 0, "beside"},
+      {std::string(300, 'n'), 0, "cut"}}},
+    // Other modes than 0 and 1 open disk files only.
+    {"empty names and alternatives", {"b.txt=b"}, {{"a.txt=a", "member.txt=m"}},
      {{"", 0, "<none>"}, {"|", 0, "<none>"}, {"missing||b.txt", 0, "b"}, {"missing|", 0, "<none>"},
       {"a.txt|b.txt", 0, "a"}, {"member.txt", 2, "<none>"}, {"res:7", 2, "<none>"}, {"b.txt", 2, "b"}}},
-    {"empty members", {{"empty.txt=", "emptyz.txt~"}}, {{"empty.txt", 0, ""}, {"emptyz.txt", 0, ""}}},
+    {"empty members", {}, {{"empty.txt=", "emptyz.txt~"}}, {{"empty.txt", 0, ""}, {"emptyz.txt", 0, ""}}},
+    // Resource numbers are read as strtol reads them; "res:x" is resource 0.
+    {"resources", {}, {},
+     {{"RES:7", 0, "resource seven\n"}, {"Res: 7", 0, "resource seven\n"}, {"res:x", 0, "<none>"},
+      {"res:8", 0, "<none>"}, {"res:9|res:300|missing.txt", 0, "second resource, number 300\n"}}},
 };
 
 }  // namespace
@@ -78,38 +96,13 @@ TEST(NameResolution, LookupRules) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         ScratchDirectory scratch;
-        writeFile("b.txt", "b");
+        for (const std::string& file : c.loose) writeFile(file.substr(0, file.find('=')), file.substr(file.find('=') + 1));
         mountFiles(c.archives);
         for (const Query& q : c.queries) EXPECT_EQ(open(q.request, q.mode), q.expected) << q.request;
     }
 }
 
 using NameResolutionTest = InScratch;
-
-TEST_F(NameResolutionTest, LooseFilesWinOverMembers) {
-    mountFiles({{"data/audio/song.ogg=member", "data/text/t.txt=member text", "x/y.bin=member y"}});
-    EXPECT_EQ(open("data/audio/song.ogg"), "member");
-    ASSERT_EQ(mkdir("data", 0755), 0);
-    ASSERT_EQ(mkdir("data/audio", 0755), 0);
-    writeFile("data/audio/song.ogg", "loose");
-    EXPECT_EQ(open("data/audio/song.ogg"), "loose");
-    // The base name under DATA/, then the base name alone.
-    writeFile("data/t.txt", "under data");
-    EXPECT_EQ(open("data/text/t.txt"), "under data");
-    writeFile("y.bin", "beside");
-    int32_t compressed = 7, size = 0;
-    Stream* stream = openFileEx("x/y.bin", &size, 0, &compressed);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(readAll(stream), "beside");
-    EXPECT_EQ(compressed, 0);
-    delete stream;
-    // Other modes open disk files only, as file streams.
-    stream = openFile("y.bin", &size, 2);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_NE(dynamic_cast<FileStream*>(stream), nullptr);
-    EXPECT_EQ(size, 6);
-    delete stream;
-}
 
 // Once the working directory's listing is old enough to be trusted, misses
 // are answered from it; files made after it must still win.
@@ -120,53 +113,44 @@ TEST_F(NameResolutionTest, LooseFilesMadeAfterTheListingAreFound) {
     EXPECT_EQ(open("img/other.png"), "other member");
     writeFile("LATE.PNG", "beside");
     EXPECT_EQ(open("img/late.png"), "beside");
-    ASSERT_EQ(mkdir("Data", 0755), 0);
     writeFile("Data/other.png", "under data");
     EXPECT_EQ(open("img/other.png"), "under data");
-    ASSERT_EQ(mkdir("IMG", 0755), 0);
     writeFile("IMG/other.png", "whole path");
     EXPECT_EQ(open("img/other.png"), "whole path");
 }
 
-TEST_F(NameResolutionTest, SizesAndCompressionAreReported) {
+TEST_F(NameResolutionTest, FoundFieldsAndStoredMembersReadInPlace) {
     mountFiles({{"s.txt=stored!", "z.txt~zipped text"}});
-    int32_t size = -1, compressed = -1;
-    Stream* stream = openFileEx("z.txt", &size, 0, &compressed);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(size, 11);
-    EXPECT_EQ(compressed, 1);
-    EXPECT_EQ(readAll(stream), "zipped text");
-    delete stream;
+    EXPECT_EQ(open("z.txt"), "zipped text");
     EXPECT_EQ(archiveFileSystem()->foundMethod(), 2u);
     EXPECT_EQ(archiveFileSystem()->foundUnpackedSize(), 11u);
     EXPECT_EQ(archiveFileSystem()->foundNameLength(), 6u);
-    stream = openFileEx("s.txt", &size, 0, &compressed);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(size, 7);
-    EXPECT_EQ(compressed, 0);
     // Stored members of mapped archives are not copied.
-    MemoryStream* member = dynamic_cast<MemoryStream*>(stream);
+    std::unique_ptr<Stream> stream(openFile("s.txt"));
+    MemoryStream* member = dynamic_cast<MemoryStream*>(stream.get());
     ASSERT_NE(member, nullptr);
     MemoryStream* archive = dynamic_cast<MemoryStream*>(archiveFileSystem()->archives()[0]->stream);
     ASSERT_NE(archive, nullptr);
     EXPECT_GE(member->data(), archive->data());
     EXPECT_LT(member->data(), archive->data() + archive->size());
     EXPECT_EQ(member->isOwned(), 0);
-    delete stream;
 }
 
-TEST_F(NameResolutionTest, MembersBeyondTheEndOrOfUnknownMethodsAreNotFound) {
+// Members whose data the archive does not hold, of unknown methods, or that
+// claim to unpack to more than 2 GiB are not found.
+TEST_F(NameResolutionTest, MembersThatCannotBeReadAreNotFound) {
     TestArchive archive;
     archive.members = {storedMember("fine.txt", "fine"), storedMember("odd.bin", "odd"),
+                       TestMember{"huge.lz", {'L', 0xC0, 0x00}, 0x80000000u, 1}, zlibMember("huge.z", "z"),
                        storedMember("cut.txt", "0123456789")};
     archive.members[1].method = 3;
+    archive.members[3].unpackedSize = 0xFFFFFFFFu;
     std::vector<uint8_t> bytes = archive.bytes();
     bytes.resize(bytes.size() - 4);
-    writeBytes("a.lcc", bytes);
+    writeFile("a.lcc", bytes);
     mountArchives();
     EXPECT_EQ(open("fine.txt"), "fine");
-    EXPECT_EQ(open("odd.bin"), "<none>");
-    EXPECT_EQ(open("cut.txt"), "<none>");
+    for (const char* name : {"odd.bin", "huge.lz", "huge.z", "cut.txt"}) EXPECT_EQ(open(name), "<none>") << name;
 }
 
 TEST_F(NameResolutionTest, InvalidArchivesAreSkippedAndReleased) {
@@ -174,7 +158,7 @@ TEST_F(NameResolutionTest, InvalidArchivesAreSkippedAndReleased) {
     writeFile("short.LCC", "Lind");
     TestArchive good;
     good.members = {storedMember("g.txt", "good")};
-    writeBytes("good.Lcc", good.bytes());
+    writeFile("good.Lcc", good.bytes());
     mountArchives();
     EXPECT_EQ(archiveFileSystem()->archives().size(), 1u);
     EXPECT_EQ(open("g.txt"), "good");
@@ -187,11 +171,6 @@ TEST_F(NameResolutionTest, InvalidArchivesAreSkippedAndReleased) {
     EXPECT_EQ(open("b.txt"), "b");
     EXPECT_EQ(open("g.txt"), "good");
     EXPECT_EQ(archiveFileSystem()->archives().size(), 2u);
-}
-
-TEST_F(NameResolutionTest, NamesAreCutTo255Characters) {
-    writeFile(std::string(255, 'n'), "cut");
-    EXPECT_EQ(open(std::string(300, 'n').c_str()), "cut");
 }
 
 TEST_F(NameResolutionTest, TheFileSystemStreamForwardsToTheFoundStream) {

@@ -1,25 +1,34 @@
-// The unpacker on hand-built streams: one token kind at a time, each length
-// adjustment range and its boundaries.
+// The unpacker on hand-built streams: one token kind at a time with each
+// length adjustment range; every token at every distance from the buffer ends,
+// where the fast loop hands over to the careful one; hostile tokens, which
+// stop it with Corrupt. It never reads past the packed bytes and never writes
+// outside the output block (both end at an inaccessible page).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <random>
 #include <string>
 
 #include "tests/lz/stream_builder.h"
+#include "tests/lz/token_census.h"
 #include "tests/lz/unpack_guarded.h"
 
 namespace {
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+using Bytes = std::vector<uint8_t>;
+
+Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 // Distinct-looking history so that a copy from the wrong place shows.
-std::vector<uint8_t> history(size_t size) {
-    std::vector<uint8_t> data(size);
+Bytes history(size_t size) {
+    Bytes data(size);
     uint32_t state = 12345;
     for (auto& value : data) value = static_cast<uint8_t>((state = state * 1103515245 + 12345) >> 23);
     return data;
 }
 
-StreamBuilder literals(const std::vector<uint8_t>& data) {
+StreamBuilder literals(const Bytes& data) {
     StreamBuilder builder;
     builder.byte(data[0]);
     for (size_t i = 1; i < data.size(); i++) builder.literal(data[i]);
@@ -27,11 +36,11 @@ StreamBuilder literals(const std::vector<uint8_t>& data) {
 }
 
 // The expected result of copying length bytes from offset back, byte by byte.
-void appendCopy(std::vector<uint8_t>& data, size_t offset, size_t length) {
+void appendCopy(Bytes& data, size_t offset, size_t length) {
     for (size_t i = 0; i < length; i++) data.push_back(data[data.size() - offset]);
 }
 
-void expectUnpacksTo(const std::vector<uint8_t>& packed, const std::vector<uint8_t>& expected) {
+void expectUnpacksTo(const Bytes& packed, const Bytes& expected) {
     Unpacked unpacked = unpackGuarded(packed, expected.size());
     EXPECT_EQ(unpacked.result, LzResult::Complete);
     EXPECT_EQ(unpacked.produced, static_cast<int32_t>(expected.size()));
@@ -42,13 +51,13 @@ void expectUnpacksTo(const std::vector<uint8_t>& packed, const std::vector<uint8
 TEST(LzUnpack, SmallestStreams) {
     // The first byte, tag 110 and the end marker.
     expectUnpacksTo({'L', 0xC0, 0x00}, bytesOf("L"));
-    EXPECT_EQ(StreamBuilder().byte('L').end().bytes, (std::vector<uint8_t>{'L', 0xC0, 0x00}));
+    EXPECT_EQ(StreamBuilder().byte('L').end().bytes, (Bytes{'L', 0xC0, 0x00}));
     // Tag 1110000 1: the near token with 0000 (a zero byte), then the end
     // marker's first bit; the next tag byte carries its 1, 0; then offset byte 0.
     expectUnpacksTo({'a', 0xE1, 0x80, 0x00}, {'a', 0});
     // Nine literals: the ninth control bit needs a second tag byte, which
     // comes after the eighth literal byte.
-    std::vector<uint8_t> packed = {'0', 0x00, '1', '2', '3', '4', '5', '6', '7', '8', 0x60, '9', 0x00};
+    Bytes packed = {'0', 0x00, '1', '2', '3', '4', '5', '6', '7', '8', 0x60, '9', 0x00};
     expectUnpacksTo(packed, bytesOf("0123456789"));
     EXPECT_EQ(literals(bytesOf("0123456789")).end().bytes, packed);
 }
@@ -65,7 +74,7 @@ struct Token {
 TEST(LzUnpack, TokenSequences) {
     struct Case {
         const char* name;
-        std::vector<uint8_t> history;
+        Bytes history;
         std::vector<Token> tokens;
     };
     const Case cases[] = {
@@ -83,10 +92,15 @@ TEST(LzUnpack, TokenSequences) {
           {Token::Literal, 7}, {Token::Repeat, 0, 2, 2}}},
         {"repeat length has no adjustment", history(100),
          {{Token::Short, 90, 2, 2}, {Token::Repeat, 0, 2, 2}, {Token::Match, 37, 2, 4}, {Token::Repeat, 0, 5, 5}}},
+        {"match length bonus by offset range", history(70000),
+         {{Token::Match, 1, 2, 4}, {Token::Match, 127, 2, 4}, {Token::Match, 127, 9, 11}, {Token::Match, 128, 2, 2},
+          {Token::Match, 200, 5, 5}, {Token::Match, 1279, 2, 2}, {Token::Match, 1280, 2, 3}, {Token::Match, 5000, 7, 8},
+          {Token::Match, 31999, 2, 3}, {Token::Match, 32000, 2, 4}, {Token::Match, 40000, 13, 15},
+          {Token::Match, 65535, 2, 4}, {Token::Match, 300, 1000, 1000}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<uint8_t> expected = c.history;
+        Bytes expected = c.history;
         StreamBuilder builder = literals(expected);
         uint32_t last = 0;
         for (const Token& t : c.tokens) {
@@ -108,21 +122,191 @@ TEST(LzUnpack, TokenSequences) {
                     bytesOf("abcdefghijklmnopbbp"));
 }
 
-TEST(LzUnpack, MatchLengthAdjustmentByOffsetRange) {
+// Each hostile token at the start of a short stream (decoded with per-byte
+// checks), then after 2 to 9 literals with 100 more after it (decoded by the
+// fast loop, the token starting at every bit of a tag byte): the unpacker
+// stops with Corrupt right before the token.
+TEST(LzBounds, HostileTokensAreCorruptWithoutWriting) {
     struct Case {
-        uint32_t offset, coded, length;  // length: what the unpacker must copy
+        const char* name;
+        std::function<void(StreamBuilder&, uint32_t before)> token;
+        size_t room;  // the output block's size for the short stream
+        size_t written = 0;  // bytes the token writes before the fault shows
+    };
+    auto endlessGamma = [](StreamBuilder& b, uint32_t) {
+        b.bits({1, 0});
+        for (int i = 0; i < 200; i++) b.bits({1, 1});
     };
     const Case cases[] = {
-        {1, 2, 4},       {127, 2, 4},   {127, 9, 11},  {128, 2, 2},     {200, 5, 5},     {1279, 2, 2},
-        {1280, 2, 3},    {5000, 7, 8},  {31999, 2, 3}, {32000, 2, 4},   {40000, 13, 15}, {65535, 2, 4},
-        {300, 1000, 1000},
+        {"short match before the start", [](StreamBuilder& b, uint32_t before) { b.shortMatch(before + 1, 2); }, 64},
+        {"near token before the start", [](StreamBuilder& b, uint32_t before) { b.nearToken(before + 1); }, 64},
+        {"far match before the start", [](StreamBuilder& b, uint32_t before) { b.match(before + 198, 2); }, 64},
+        {"match before the start", [](StreamBuilder& b, uint32_t before) { b.match(before + 1, 2); }, 64},
+        // Offset zero would copy the byte being written.
+        {"match offset zero", [](StreamBuilder& b, uint32_t) { b.match(0, 2); }, 8},
+        {"repeat before any match", [](StreamBuilder& b, uint32_t) { b.repeatMatch(2); }, 4},
+        {"near token sets no offset", [](StreamBuilder& b, uint32_t) { b.nearToken(1).repeatMatch(2); }, 4, 1},
+        {"endless gamma", endlessGamma, 16},
+        {"huge length", [](StreamBuilder& b, uint32_t) { b.match(1, 1u << 29); }, 100},
+        {"copy past the block", [](StreamBuilder& b, uint32_t) { b.match(1, 30); }, 0},
     };
-    const std::vector<uint8_t> data = history(70000);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.offset);
-        std::vector<uint8_t> expected = data;
-        appendCopy(expected, c.offset, c.length);
-        expectUnpacksTo(literals(data).match(c.offset, c.coded).end().bytes, expected);
+        for (size_t variant = 0; variant <= 8; variant++) {
+            const bool fast = variant > 0;
+            const size_t before = fast ? variant + 1 : 2;
+            SCOPED_TRACE(testing::Message() << c.name << " after " << before << (fast ? " amid literals" : ""));
+            StreamBuilder builder;
+            builder.byte('a');
+            for (size_t i = 1; i < before; i++) builder.literal(static_cast<uint8_t>(i));
+            c.token(builder, static_cast<uint32_t>(before));
+            if (fast) {
+                for (int i = 0; i < 100; i++) builder.literal(static_cast<uint8_t>(i));
+            }
+            builder.end();
+            size_t room = fast ? std::max<size_t>(c.room, 400) : c.room;
+            if (c.room == 0) room = before + 31;  // one byte short of the copy's end
+            Unpacked unpacked = unpackGuarded(builder.bytes, room);
+            EXPECT_EQ(unpacked.result, LzResult::Corrupt);
+            EXPECT_EQ(unpacked.produced, static_cast<int32_t>(before + c.written));
+            EXPECT_TRUE(unpacked.frontIntact);
+        }
+    }
+}
+
+// The edge cases that are fine: an offset right to the start (below 128 the
+// length gains 2), a copy that just fits, an empty stream for an empty block.
+// Otherwise stream and block sizes must agree.
+TEST(LzBounds, TokensRightAtTheLimitsAndBlockSizes) {
+    Unpacked exact = unpackGuarded(StreamBuilder().byte('a').literal('b').shortMatch(2, 2).nearToken(4).end().bytes, 5);
+    EXPECT_EQ(exact.result, LzResult::Complete);
+    EXPECT_EQ(exact.output, (Bytes{'a', 'b', 'a', 'b', 'a'}));
+    EXPECT_EQ(unpackGuarded(StreamBuilder().byte('a').match(1, 30).end().bytes, 33).result, LzResult::Complete);
+    EXPECT_EQ(unpackGuarded({}, 0).result, LzResult::Complete);
+    EXPECT_EQ(unpackGuarded({}, 5).result, LzResult::Corrupt);
+    EXPECT_EQ(unpackGuarded({'L', 0xC0, 0x00}, 5).result, LzResult::Corrupt);  // ends early
+    Unpacked intoNothing = unpackGuarded({'L', 0xC0, 0x00}, 0);
+    EXPECT_EQ(intoNothing.result, LzResult::Corrupt);
+    EXPECT_EQ(intoNothing.produced, 0);
+    EXPECT_TRUE(intoNothing.frontIntact);
+    // The fast loop's turn: a match right to the start amid 100 literals on
+    // either side, and an end marker before the block is full. Bytes after the
+    // marker are never read.
+    StreamBuilder amid;
+    amid.byte('a');
+    for (int i = 0; i < 100; i++) amid.literal(static_cast<uint8_t>(i));
+    amid.match(101, 2);
+    for (int i = 0; i < 100; i++) amid.literal(static_cast<uint8_t>(i));
+    amid.end();
+    for (int i = 0; i < 100; i++) amid.byte(0xFF);
+    Unpacked far = unpackGuarded(amid.bytes, 205);
+    EXPECT_EQ(far.result, LzResult::Complete);
+    EXPECT_EQ(far.output[101], 'a');
+    Unpacked early = unpackGuarded(amid.bytes, 305);
+    EXPECT_EQ(early.result, LzResult::Corrupt);
+    EXPECT_EQ(early.produced, 205);
+}
+
+struct TokenCase {
+    std::string name;
+    size_t history;  // literals needed before the token
+    std::function<void(StreamBuilder&)> token;
+};
+
+std::vector<TokenCase> tokenCases() {
+    std::vector<TokenCase> cases;
+    for (int run = 1; run <= 9; run++) {
+        cases.push_back({"literals" + std::to_string(run), 0, [run](StreamBuilder& builder) {
+                             for (int i = 0; i < run; i++) builder.literal(static_cast<uint8_t>(0x30 + i));
+                         }});
+    }
+    for (int offset = 0; offset < 16; offset++) {
+        cases.push_back({"near" + std::to_string(offset), 16, [offset](StreamBuilder& b) { b.nearToken(offset); }});
+    }
+    for (int offset : {1, 2, 3, 7, 8, 15, 16, 127}) {
+        for (int length : {2, 3}) {
+            cases.push_back({"short" + std::to_string(offset) + "x" + std::to_string(length), 128,
+                             [offset, length](StreamBuilder& b) { b.shortMatch(offset, length); }});
+        }
+    }
+    // Offsets on both sides of every length adjustment and of the copy
+    // strategies (one byte, under 8, under 16), with short and long lengths;
+    // far offsets need long histories, so fewer lengths keep the test quick.
+    for (uint32_t offset : {1u, 2u, 3u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 127u, 128u, 255u, 256u, 1279u, 1280u,
+                            31999u, 32000u}) {
+        for (uint32_t coded : {2u, 3u, 5u, 6u, 7u, 14u, 15u, 16u, 17u, 40u, 100u}) {
+            if (offset > 1280 && coded != 2 && coded != 17) continue;
+            cases.push_back({"match" + std::to_string(offset) + "x" + std::to_string(coded), offset + 1,
+                             [offset, coded](StreamBuilder& b) { b.match(offset, coded).repeatMatch(coded); }});
+        }
+    }
+    return cases;
+}
+
+// The first byte, `before` random literals that a match can take any offset
+// into, the token, then `after` (literals, or more tokens).
+std::vector<uint8_t> around(const TokenCase& tokenCase, size_t before, std::function<void(StreamBuilder&)> after,
+                            std::mt19937& random) {
+    StreamBuilder builder;
+    builder.byte('a');
+    for (size_t i = 0; i < before; i++) builder.literal(static_cast<uint8_t>(random()));
+    tokenCase.token(builder);
+    after(builder);
+    return builder.end().bytes;
+}
+
+auto literalsAfter(size_t count, std::mt19937& random) {
+    return [count, &random](StreamBuilder& builder) {
+        for (size_t i = 0; i < count; i++) builder.literal(static_cast<uint8_t>(random()));
+    };
+}
+
+// Every token kind at every distance from the ends of the packed and the
+// unpacked block and at every bit of a tag byte, against a plain reading of
+// the stream.
+TEST(LzFastPath, EveryTokenAtEveryDistanceFromTheEndsAndEveryBitOfTheTagByte) {
+    std::mt19937 random(3);
+    for (const TokenCase& c : tokenCases()) {
+        const size_t before = std::max<size_t>(c.history, 80);
+        // Every distance up to a few bytes from the ends and around the point
+        // where the fast loop hands over to the careful one.
+        for (size_t after = 0; after <= 80; after += after < 12 || (after >= 44 && after < 72) ? 1 : 4) {
+            SCOPED_TRACE(testing::Message() << c.name << " " << after << " from the end");
+            std::vector<uint8_t> packed = around(c, before, literalsAfter(after, random), random);
+            std::vector<uint8_t> expected = takeCensus(packed).output;
+            Unpacked unpacked = unpackGuarded(packed, expected.size());
+            ASSERT_EQ(unpacked.result, LzResult::Complete);
+            ASSERT_EQ(unpacked.produced, static_cast<int32_t>(expected.size()));
+            ASSERT_EQ(unpacked.output, expected);
+            ASSERT_TRUE(unpacked.frontIntact);
+            // One byte less room: the data does not fit and nothing is written past it.
+            Unpacked tight = unpackGuarded(packed, expected.size() - 1);
+            ASSERT_EQ(tight.result, LzResult::Corrupt);
+            ASSERT_TRUE(tight.frontIntact);
+            // The token last, cut short anywhere near the end: corrupt, and
+            // nothing is read past the end.
+            for (size_t cut = 1; after == 0 && cut <= 90 && cut < packed.size();
+                 cut += cut < 12 || (cut >= 56 && cut < 80) ? 1 : 3) {
+                SCOPED_TRACE(testing::Message() << "cut by " << cut);
+                Unpacked shorter = unpackGuarded({packed.begin(), packed.end() - static_cast<long>(cut)}, expected.size());
+                ASSERT_EQ(shorter.result, LzResult::Corrupt);
+                ASSERT_LE(shorter.produced, static_cast<int32_t>(expected.size()));
+                ASSERT_TRUE(shorter.frontIntact);
+            }
+        }
+        // Control bits that run past a tag byte are read with the next tag
+        // byte in whole; each literal takes one control bit, and more tokens
+        // follow across tag bytes.
+        for (size_t bit = 0; bit < 8; bit++) {
+            SCOPED_TRACE(testing::Message() << c.name << " at bit " << bit);
+            std::vector<uint8_t> packed = around(c, before / 8 * 8 + bit, [&](StreamBuilder& b) {
+                b.nearToken(0).match(77, 70).nearToken(3);
+                literalsAfter(80, random)(b);
+            }, random);
+            std::vector<uint8_t> expected = takeCensus(packed).output;
+            Unpacked unpacked = unpackGuarded(packed, expected.size());
+            ASSERT_EQ(unpacked.result, LzResult::Complete);
+            ASSERT_EQ(unpacked.output, expected);
+        }
     }
 }
 

@@ -1,15 +1,16 @@
 #pragma once
 // A plain, slow reading of an LZ stream that counts which tokens it uses.
-// It trusts the stream (only for the packer's own output) and rebuilds the
-// data independently of the unpacker under test.
+// It trusts the stream (only for the packer's own output and well-formed
+// hand-built streams) and rebuilds the data independently of the unpacker.
 
 #include <cstdint>
 #include <vector>
 
 struct TokenCensus {
-    // nearZero and nearCopy are the single-byte token's zero-byte form and its copy from 1 to 15 back.
-    size_t literals = 0, nearZero = 0, nearCopy = 0, shortMatches = 0, repeats = 0;
-    size_t matchesBelow128 = 0, matchesBelow1280 = 0, matchesBelow32000 = 0, matchesFar = 0;
+    // nearZero and nearCopy are the single-byte token's zero-byte form and its
+    // copy from 1 to 15 back; matches counts offsets below 128, below 1280,
+    // below 32000 and from 32000 on.
+    size_t literals = 0, nearZero = 0, nearCopy = 0, shortMatches = 0, repeats = 0, matches[4] = {};
     std::vector<uint8_t> output;
 };
 
@@ -51,22 +52,10 @@ inline TokenCensus takeCensus(const std::vector<uint8_t>& packed) {
                 copy(last, gamma());
                 continue;
             }
-            uint32_t offset = (high - 3) * 256 + byte();
-            uint32_t length = gamma();
-            if (offset >= 32000) {
-                length += 2;
-                census.matchesFar++;
-            } else if (offset >= 1280) {
-                length += 1;
-                census.matchesBelow32000++;
-            } else if (offset >= 128) {
-                census.matchesBelow1280++;
-            } else {
-                length += 2;
-                census.matchesBelow128++;
-            }
-            last = offset;
-            copy(offset, length);
+            last = (high - 3) * 256 + byte();
+            const uint32_t range = last < 128 ? 0 : last < 1280 ? 1 : last < 32000 ? 2 : 3, bonus[] = {2, 0, 1, 2};
+            census.matches[range]++;
+            copy(last, gamma() + bonus[range]);
         } else if (!bit()) {
             uint32_t code = byte();
             if (code >> 1 == 0) break;

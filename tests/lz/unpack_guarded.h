@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -12,16 +13,15 @@
 
 class GuardedBuffer {
 public:
-    explicit GuardedBuffer(const std::vector<uint8_t>& contents, size_t size) : size_(size) {
-        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        dataPages_ = size == 0 ? page : (size + page - 1) / page * page;
+    GuardedBuffer(const std::vector<uint8_t>& contents, size_t size) : size_(size) {
+        dataPages_ = (size / page() + 1) * page();
         mapped_ = static_cast<uint8_t*>(
-            mmap(nullptr, dataPages_ + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        mprotect(mapped_ + dataPages_, page, PROT_NONE);
+            mmap(nullptr, dataPages_ + page(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mprotect(mapped_ + dataPages_, page(), PROT_NONE);
         std::memset(mapped_, kGuard, dataPages_);  // bytes before the block show stray writes
         if (!contents.empty()) std::memcpy(data(), contents.data(), contents.size());
     }
-    ~GuardedBuffer() { munmap(mapped_, dataPages_ + static_cast<size_t>(sysconf(_SC_PAGESIZE))); }
+    ~GuardedBuffer() { munmap(mapped_, dataPages_ + page()); }
     GuardedBuffer(const GuardedBuffer&) = delete;
     GuardedBuffer& operator=(const GuardedBuffer&) = delete;
 
@@ -29,13 +29,11 @@ public:
     std::vector<uint8_t> contents() { return std::vector<uint8_t>(data(), data() + size_); }
     // True when nothing before the block was touched.
     bool frontIntact() const {
-        for (size_t i = 0; i < dataPages_ - size_; i++) {
-            if (mapped_[i] != kGuard) return false;
-        }
-        return true;
+        return std::all_of(mapped_, mapped_ + dataPages_ - size_, [](uint8_t byte) { return byte == kGuard; });
     }
 
 private:
+    static size_t page() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
     static const uint8_t kGuard = 0xA5;
     size_t size_, dataPages_;
     uint8_t* mapped_;
@@ -43,7 +41,7 @@ private:
 
 struct Unpacked {
     LzResult result;
-    int32_t produced;
+    int32_t produced = -1;
     std::vector<uint8_t> output;
     bool frontIntact;  // nothing written before the output block
 };
@@ -51,7 +49,6 @@ struct Unpacked {
 inline Unpacked unpackGuarded(const std::vector<uint8_t>& packed, size_t unpackedSize) {
     GuardedBuffer input(packed, packed.size()), output({}, unpackedSize);
     Unpacked result;
-    result.produced = -1;
     result.result = lzUnpack(input.data(), static_cast<int32_t>(packed.size()), output.data(),
                              static_cast<int32_t>(unpackedSize), &result.produced);
     result.output = output.contents();
