@@ -22,37 +22,7 @@ Bytes withDirectory(const Bytes& directory, const std::string& data = "xx", size
     return archiveWithDirectory(0, 0, directory, static_cast<uint32_t>(directory.size() + extra), bytesOf(data));
 }
 
-Bytes cutDirectory(size_t fromEnd, size_t size = 0) {
-    Bytes full = simpleArchive().directory();
-    return withDirectory(Bytes(full.begin(), full.begin() + static_cast<long>(size ? size : full.size() - fromEnd)));
-}
-
 }  // namespace
-
-TEST(ArchiveMount, AcceptsAWellFormedArchive) {
-    ArchiveFileSystem fs;
-    ASSERT_EQ(mountBytes(fs, simpleArchive().bytes()), 1);
-    ASSERT_EQ(fs.archives().size(), 1u);
-    const ArchiveRecord* archive = fs.archives()[0];
-    EXPECT_STREQ(archive->name, "archive");
-    EXPECT_STREQ(archive->baseName, "");
-    EXPECT_STREQ(archive->note, "note");
-    EXPECT_EQ(archive->priority, 0u);
-    EXPECT_EQ(archive->entryCount, 2);
-    ASSERT_EQ(fs.entries().size(), 2u);
-    EXPECT_STREQ(fs.entries()[1]->name, "dir/b.txt");
-    EXPECT_EQ(fs.entries()[1]->packedSize, 6u);
-    EXPECT_EQ(fs.entries()[1]->archive, archive);
-
-    TestArchive prioritised = simpleArchive();
-    prioritised.kind = 5;
-    prioritised.priority = 9;
-    ASSERT_EQ(mountBytes(fs, prioritised.bytes()), 1);
-    EXPECT_EQ(fs.archives()[1]->priority, 9u);
-    EXPECT_EQ(fs.archives()[1]->name, nullptr);
-    EXPECT_EQ(fs.archives()[1]->baseName, nullptr);
-    EXPECT_STREQ(fs.archives()[1]->note, "note");
-}
 
 // Members are read at their offsets whether the archive is in memory or left
 // in its stream.
@@ -67,6 +37,7 @@ TEST(ArchiveMount, MembersLieBackToBackFromTheDataStart) {
     for (int32_t resident : {1, 0}) {
         ArchiveFileSystem fs;
         ASSERT_EQ(mountBytes(fs, archive.bytes(), resident), 1);
+        EXPECT_EQ(fs.archives()[0]->note, archive.note);
         ASSERT_EQ(fs.entries().size(), 3u);
         for (size_t i = 0; i < 3; ++i) {
             SCOPED_TRACE(testing::Message() << fs.entries()[i]->name << " resident " << resident);
@@ -97,10 +68,8 @@ TEST(ArchiveMount, AcceptsOrRejectsAsTheRowSays) {
         {"no entries", empty.bytes(), 1, 0},
         {"negative entry count means none", withDirectory(patched(empty.directory(), 12, {255, 255, 255, 255})), 1, 0},
         {"odd magic terminator", patched(good, 30, {0x42}), 1, 2},
-        {"empty file", {}, 0, 0},
         {"header only", Bytes(good.begin(), good.begin() + 47), 0, 0},
         {"magic ends wrong", patched(good, 29, {0}), 0, 0},
-        {"magic letter case", patched(good, 0, {'l'}), 0, 0},
         {"version 2", version2.bytes(), 0, 0},
         {"kind 3", patched(good, 31, {3}), 0, 0},
         {"directory method 3", patched(good, 35, {3}), 0, 0},
@@ -108,10 +77,8 @@ TEST(ArchiveMount, AcceptsOrRejectsAsTheRowSays) {
         {"directory beyond the end", patched(good, 39, {0, 0, 0, 0x80}), 0, 0},
         {"directory unpacked size over 2 GiB", patched(zlib.bytes(), 43, {0, 0, 0, 0x80}), 0, 0},
         {"stored directory sizes disagree", withDirectory(directory, "alphabravo!", 1), 0, 0},
-        {"cut in the sub-header", cutDirectory(0, 10), 0, 0},
-        {"cut in a string", cutDirectory(0, 18), 0, 0},
-        {"cut in an entry header", cutDirectory(30), 0, 0},
-        {"cut in a name", cutDirectory(3), 0, 0},
+        {"cut in the sub-header", withDirectory(Bytes(directory.begin(), directory.begin() + 10)), 0, 0},
+        {"cut in an entry header", withDirectory(Bytes(directory.begin(), directory.end() - 30)), 0, 0},
         {"huge entry count", withDirectory(patched(directory, 12, {255, 255, 255, 0x7F})), 0, 0},
         {"huge name length", withDirectory(patched(directory, 0, {0xF0, 0, 0, 0xFF})), 0, 0},
         {"huge entry name length", withDirectory(patched(directory, entry + 3, {0xFF})), 0, 0},
@@ -145,21 +112,18 @@ TEST(ArchiveMount, DuplicateNamesInAnyCaseAreRejected) {
     EXPECT_EQ(mountBytes(fs, third.bytes()), 1);
 }
 
+// A stream the file system does not own is neither closed nor deleted,
+// whether it is refused or mounted.
 TEST(ArchiveMount, AStreamNotOwnedIsLeftAlone) {
     Bytes bytes = simpleArchive().bytes();
-    bytes[0] = 'X';
     MemoryStream stream(bytes.data(), static_cast<int32_t>(bytes.size()), 0);
-    {
-        ArchiveFileSystem fs;
-        EXPECT_EQ(fs.mount(&stream, 0, 1), 0);
+    for (uint8_t first : {'X', 'L'}) {
+        bytes[0] = first;
+        {
+            ArchiveFileSystem fs;
+            EXPECT_EQ(fs.mount(&stream, 0, 1), first == 'L');
+        }
+        EXPECT_EQ(stream.seek(0), 0);
+        EXPECT_EQ(stream.readU8(), first);
     }
-    EXPECT_EQ(stream.size(), static_cast<int32_t>(bytes.size()));
-    bytes[0] = 'L';
-    {
-        ArchiveFileSystem fs;
-        EXPECT_EQ(fs.mount(&stream, 0, 1), 1);
-    }
-    // The file system did not own it, so it is still usable.
-    EXPECT_EQ(stream.seek(0), 0);
-    EXPECT_EQ(stream.readU8(), 'L');
 }

@@ -52,12 +52,9 @@ Bytes copiedBack(Bytes data, size_t offset, size_t length) {
 }
 
 TEST(LzRoundTrip, ShortInputs) {
-    EXPECT_TRUE(lzPack(nullptr, 0).empty());
-    expectRoundTrip({});
+    EXPECT_EQ(expectRoundTrip({}), 0u);
     const uint8_t byte = 'L';  // the byte and the end marker
     EXPECT_EQ(lzPack(&byte, 1), (Bytes{'L', 0xC0, 0x00}));
-    expectRoundTrip({0});
-    expectRoundTrip({0xFF});
     for (size_t size = 2; size < 40; size++) {
         expectRoundTrip(randomBytes(size, static_cast<uint32_t>(size)));
         expectRoundTrip(Bytes(size, 'z'));

@@ -37,6 +37,11 @@ public:
     }
 
     StreamBuilder& literal(uint8_t value) { return bit(0).byte(value); }
+    // `count` literals of distinct-looking values.
+    StreamBuilder& literals(size_t count) {
+        for (size_t i = 0; i < count; i++) literal(static_cast<uint8_t>((bytes.size() * 2654435761u) >> 13));
+        return *this;
+    }
     StreamBuilder& nearToken(int offset) {
         bits({1, 1, 1});
         for (int i = 3; i >= 0; i--) bit((offset >> i) & 1);
