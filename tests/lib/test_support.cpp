@@ -92,9 +92,6 @@ Bytes TestArchive::bytes() const {
     Bytes unpacked = directory();
     Bytes data;
     for (const TestMember& member : members) data.insert(data.end(), member.packed.begin(), member.packed.end());
-    Bytes out = archiveWithDirectory(kind, directoryMethod, directoryMethod == 2 ? deflateBytes(unpacked) : unpacked,
-                                     static_cast<uint32_t>(unpacked.size()), data);
-    out[33] = static_cast<uint8_t>(version);
-    out[34] = static_cast<uint8_t>(version >> 8);
-    return out;
+    return archiveWithDirectory(kind, directoryMethod, directoryMethod == 2 ? deflateBytes(unpacked) : unpacked,
+                                static_cast<uint32_t>(unpacked.size()), data);
 }

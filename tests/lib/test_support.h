@@ -41,7 +41,6 @@ TestMember zlibMember(const std::string& name, const std::string& content);
 
 struct TestArchive {
     uint16_t kind = 0;
-    uint16_t version = 1;
     std::string name = "archive", baseName, note = "note";
     uint32_t priority = 0;
     uint32_t directoryMethod = 0;  // 0 or 2 (zlib)
