@@ -55,7 +55,6 @@ TEST(ArchiveMount, AcceptsOrRejectsAsTheRowSays) {
     TestArchive zlib = simpleArchive(), empty;
     zlib.directoryMethod = 2;
     const Bytes good = simpleArchive().bytes(), directory = simpleArchive().directory();
-    const size_t entry = 16 + 8 + 1 + 5;  // the first entry, after the sub-header and three strings
     struct Row {
         const char* name;
         Bytes bytes;
@@ -80,7 +79,7 @@ TEST(ArchiveMount, AcceptsOrRejectsAsTheRowSays) {
         {"cut in an entry header", withDirectory(Bytes(directory.begin(), directory.end() - 30)), 0, 0},
         {"huge entry count", withDirectory(patched(directory, 12, {255, 255, 255, 0x7F})), 0, 0},
         {"huge name length", withDirectory(patched(directory, 0, {0xF0, 0, 0, 0xFF})), 0, 0},
-        {"huge entry name length", withDirectory(patched(directory, entry + 3, {0xFF})), 0, 0},
+        {"cut in the last name", withDirectory(Bytes(directory.begin(), directory.end() - 3)), 0, 0},
     };
     for (const Row& row : rows) {
         for (int32_t resident : {1, 0}) {

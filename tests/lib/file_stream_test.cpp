@@ -129,6 +129,7 @@ TEST_F(FileStreamTest, MapsTheWholeFileReadOnly) {
     std::filesystem::create_directory("folder");
     MappedFileStream stream("mapped.bin");
     EXPECT_EQ(readAll(&stream), "0123456789");
+    EXPECT_EQ(stream.isReadOnly(), 1);
     stream.seek(0);
     EXPECT_EQ(stream.write("zz", 2), 0);
     EXPECT_EQ(contentOf("mapped.bin"), "0123456789");

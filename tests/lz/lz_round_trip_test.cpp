@@ -139,12 +139,15 @@ TEST(LzRoundTrip, LongMatchesAcrossPlanningBlocks) {
     }
 }
 
-// A stretch of real text with the zero bytes of binary data.
+// A stretch of real text with the zero bytes of binary data, and a long copy
+// of its start shortly before its end (the fast loop's copy near the block end).
 const Bytes& sampleData() {
     static const Bytes data = [] {
         Bytes data = readFile("/usr/share/common-licenses/GPL-3");
         data.resize(2400);
         for (size_t i = 0; i < data.size(); i += 97) data[i] = 0;
+        const Bytes start(data.begin(), data.begin() + 100);
+        data.insert(data.end() - 200, start.begin(), start.end());
         return data;
     }();
     return data;
