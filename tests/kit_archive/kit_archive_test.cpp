@@ -92,25 +92,19 @@ TEST_F(KitArchive, PackListAndUnpack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
-        fs::create_directories("play");
-        CommandResult pack = velkit(std::string("pack play/show.lcc --root src --method ") + c.options + " src/data");
+        CommandResult pack = velkit(std::string("pack show.lcc --root src --method ") + c.options + " src/data");
         ASSERT_EQ(pack.status, 0) << pack.err;
-        CommandResult ls = velkit("ls play/show.lcc");
+        CommandResult ls = velkit("ls show.lcc");
         ASSERT_EQ(ls.status, 0) << ls.err;
         EXPECT_EQ(std::count(ls.out.begin(), ls.out.end(), '\n'), 5) << ls.out;
-        ASSERT_EQ(velkit("unpack play/show.lcc out").status, 0);
+        ASSERT_EQ(velkit("unpack show.lcc out").status, 0);
         for (int i = 0; i < 5; ++i) {
             Listed listed = listedEntry(ls.out, names[i]);
             EXPECT_EQ(listed.method, c.methods[i]) << names[i] << "\n" << ls.out;
             EXPECT_EQ(listed.unpacked, contents[i].size()) << names[i];
-            if (listed.method == "stored") {
-                EXPECT_EQ(listed.packed, listed.unpacked) << names[i];
-            } else {
-                EXPECT_LT(listed.packed, listed.unpacked) << names[i];
-            }
+            EXPECT_TRUE(listed.method == "stored" ? listed.packed == listed.unpacked : listed.packed < listed.unpacked);
             EXPECT_TRUE(slurp(fs::path("out") / names[i]) == contents[i]) << names[i];
         }
-        fs::remove_all("play");
         fs::remove_all("out");
     }
     ASSERT_EQ(velkit("pack stored.lcc --root src src/data/images/0200.wmj").status, 0);

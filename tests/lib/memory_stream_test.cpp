@@ -140,11 +140,9 @@ TEST(MemoryStream, CopyFromMovesItsCountInSixtyFourKiBSteps) {
         int32_t start, count, targetSize, copied, largestRead;
     };
     const Case cases[] = {
-        {5, 0, 300000, sourceSize - 5, 65536},  {5, -1, 300000, sourceSize - 5, 65536},
-        {0, 65535, 300000, 65535, 65535},       {0, 65536, 300000, 65536, 65536},
-        {0, 65537, 300000, 65537, 65536},       {0, 131072, 300000, 131072, 65536},
-        {1, 70000, 300000, 70000, 65536},       {0, -1, 300, 300, 65536},
-        {sourceSize - 10, 65536, 300000, 10, 65536},
+        {5, 0, 300000, sourceSize - 5, 65536},      {0, 65535, 300000, 65535, 65535},
+        {0, 65536, 300000, 65536, 65536},          {1, 65537, 300000, 65537, 65536},
+        {0, -1, 300, 300, 65536},                  {sourceSize - 10, 65536, 300000, 10, 65536},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << " + " << c.count);

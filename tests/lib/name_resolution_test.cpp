@@ -155,7 +155,6 @@ TEST_F(NameResolutionTest, InvalidArchivesAreSkippedAndReleased) {
 TEST_F(NameResolutionTest, TheFileSystemStreamForwardsToTheFoundStream) {
     ArchiveFileSystem fs;
     writeFile("file.txt", "0123456789");
-    EXPECT_EQ(fs.size(), 0);
     EXPECT_EQ(fs.read(nullptr, 1), 0);
     ASSERT_EQ(fs.find("file.txt", 0), 1);
     EXPECT_EQ(fs.size(), 10);
@@ -170,5 +169,4 @@ TEST_F(NameResolutionTest, TheFileSystemStreamForwardsToTheFoundStream) {
     EXPECT_EQ(fs.flush(), 1);
     fs.close();
     EXPECT_EQ(fs.size(), 0);
-    EXPECT_EQ(fs.find("", 0), 0);
 }
