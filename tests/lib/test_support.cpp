@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "lib/archive_file_system.h"
 #include "lib/stream.h"
@@ -17,7 +18,14 @@ void writeFile(const std::string& path, const std::string& bytes) {
     ASSERT_TRUE(out.good()) << path;
 }
 
-void writeFile(const std::string& path, const Bytes& bytes) { writeFile(path, std::string(bytes.begin(), bytes.end())); }
+void writeFile(const std::string& path, const Bytes& bytes) {
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
 Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 

@@ -24,6 +24,7 @@ protected:
 // Writes a file below the working directory, making its directories.
 void writeFile(const std::string& path, const std::string& bytes);
 void writeFile(const std::string& path, const Bytes& bytes);
+std::string readFile(const std::string& path);
 Bytes bytesOf(const std::string& text);
 Bytes deflateBytes(const Bytes& data);
 // Reads the whole remainder of a stream.
