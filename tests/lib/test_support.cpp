@@ -3,26 +3,35 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "lib/archive_file_system.h"
 #include "lib/stream.h"
 
 void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::filesystem::path file(path);
+    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << bytes;
     ASSERT_TRUE(out.good()) << path;
 }
 
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+void writeFile(const std::string& path, const Bytes& bytes) {
     writeFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
 
-std::vector<uint8_t> deflateBytes(const std::vector<uint8_t>& data) {
+Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes deflateBytes(const Bytes& data) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::vector<uint8_t> packed(size);
+    Bytes packed(size);
     EXPECT_EQ(compress2(packed.data(), &size, data.data(), static_cast<uLong>(data.size()), 9), Z_OK);
     packed.resize(size);
     return packed;
@@ -35,14 +44,14 @@ std::string readAll(Stream* stream) {
     return out;
 }
 
-int32_t mountBytes(ArchiveFileSystem& fs, const std::vector<uint8_t>& bytes, int32_t resident) {
+int32_t mountBytes(ArchiveFileSystem& fs, const Bytes& bytes, int32_t resident) {
     MemoryStream* stream = new MemoryStream();
     stream->allocate(static_cast<int32_t>(bytes.size()));
     if (!bytes.empty()) std::memcpy(stream->data(), bytes.data(), bytes.size());
     return fs.mount(stream, 1, resident);
 }
 
-static void putU32(std::vector<uint8_t>& out, size_t value) {
+static void putU32(Bytes& out, size_t value) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
@@ -54,8 +63,8 @@ TestMember zlibMember(const std::string& name, const std::string& content) {
     return TestMember{name, deflateBytes(bytesOf(content)), static_cast<uint32_t>(content.size()), 2};
 }
 
-std::vector<uint8_t> TestArchive::directory() const {
-    std::vector<uint8_t> out;
+Bytes TestArchive::directory() const {
+    Bytes out;
     std::vector<const std::string*> strings = {&name, &baseName, &note};
     if (kind == 5) {
         putU32(out, priority);
@@ -73,10 +82,10 @@ std::vector<uint8_t> TestArchive::directory() const {
     return out;
 }
 
-std::vector<uint8_t> archiveWithDirectory(uint16_t kind, uint32_t method, const std::vector<uint8_t>& packedDirectory,
-                                          uint32_t unpackedSize, const std::vector<uint8_t>& data) {
+Bytes archiveWithDirectory(uint16_t kind, uint32_t method, const Bytes& packedDirectory, uint32_t unpackedSize,
+                           const Bytes& data) {
     static const char magic[] = "Lind-Haspel Compacted Content\x1A";
-    std::vector<uint8_t> out(magic, magic + 31);  // with its terminating zero
+    Bytes out(magic, magic + 31);  // with its terminating zero
     out.push_back(static_cast<uint8_t>(kind));
     out.push_back(static_cast<uint8_t>(kind >> 8));
     out.push_back(1);
@@ -87,14 +96,10 @@ std::vector<uint8_t> archiveWithDirectory(uint16_t kind, uint32_t method, const 
     return out;
 }
 
-std::vector<uint8_t> TestArchive::bytes() const {
-    std::vector<uint8_t> unpacked = directory();
-    std::vector<uint8_t> data;
+Bytes TestArchive::bytes() const {
+    Bytes unpacked = directory();
+    Bytes data;
     for (const TestMember& member : members) data.insert(data.end(), member.packed.begin(), member.packed.end());
-    std::vector<uint8_t> out = archiveWithDirectory(kind, directoryMethod,
-                                                    directoryMethod == 2 ? deflateBytes(unpacked) : unpacked,
-                                                    static_cast<uint32_t>(unpacked.size()), data);
-    out[33] = static_cast<uint8_t>(version);
-    out[34] = static_cast<uint8_t>(version >> 8);
-    return out;
+    return archiveWithDirectory(kind, directoryMethod, directoryMethod == 2 ? deflateBytes(unpacked) : unpacked,
+                                static_cast<uint32_t>(unpacked.size()), data);
 }
