@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include "audio/music_stream.h"
 #include "audio/resampler.h"
 #include "audio/stream_player.h"
 #include "test_files.h"
-#include "virtual_sound.h"
 
 namespace {
 
@@ -63,8 +63,7 @@ TEST_F(MusicStreamTest, TracksOfEveryRateAndChannelCountKeepTheirLengthAndPitch)
     const double surround = 1.0 / (1.0 + 2.0 * 0.70710678);
     const struct { int channels, rate; double left_hz, right_hz; int32_t block_frames; double level; } cases[] = {
         {2, 44100, 440.0, 660.0, 4096, 1.0}, {1, 22050, 440.0, 440.0, 1000, 1.0},
-        {2, 48000, 1000.0, 3000.0, 4096, 1.0}, {1, 44100, 440.0, 440.0, 4096, 1.0},
-        {6, 44100, 440.0, 660.0, 4096, surround},
+        {2, 48000, 1000.0, 3000.0, 4096, 1.0}, {6, 44100, 440.0, 660.0, 4096, surround},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.channels << " channels at " << c.rate << " Hz");
@@ -88,14 +87,17 @@ TEST_F(MusicStreamTest, TracksOfEveryRateAndChannelCountKeepTheirLengthAndPitch)
     }
 }
 
+// Rendering in blocks of 8 gives what blocks of 4096 give, and nothing is
+// consumed before the music plays.
 TEST_F(MusicStreamTest, TheBlockSizeDoesNotChangeTheSound) {
     for (int rate : {44100, 32000}) {
         write_sine_track(2, rate, rate / 2, 300.0, 500.0);
         // A second copy: an open data file is not shared with another opener.
-        write_file("copy.ogg", read_file(kTrack));
+        std::filesystem::copy_file(kTrack, "copy.ogg", std::filesystem::copy_options::overwrite_existing);
         MusicStream whole, pieces;
         ASSERT_TRUE(whole.open_music(kTrack));
         ASSERT_TRUE(pieces.open_music("copy.ogg"));
+        for (float value : render(pieces, 4096, 4096)) ASSERT_EQ(value, 0.0f);
         whole.playing = pieces.playing = 1;
         ASSERT_EQ(render(whole, 30000, 4096), render(pieces, 30000, 8)) << rate;
     }
@@ -134,38 +136,25 @@ TEST_F(MusicStreamTest, TracksThatCannotPlayGiveSilence) {
     EXPECT_EQ(calls, 1);
 }
 
-TEST_F(MusicStreamTest, NotPlayingRendersSilenceAndConsumesNothing) {
-    write_sine_track(2, 44100, 8192, 440.0, 440.0);
-    MusicStream music;
-    ASSERT_TRUE(music.open_music(kTrack));
-    for (float value : render(music, 4096, 4096)) ASSERT_EQ(value, 0.0f);
-    music.playing = 1;
-    EXPECT_NEAR(rms(render(music, 4096, 4096), 0, 100, 4000), 0.5 / std::sqrt(2.0), 0.03);
-}
-
-TEST_F(MusicStreamTest, ThePositionKeepsGrowingAfterTheEndOfTheTrack) {
-    write_sine_track(2, 44100, 22050, 440.0, 440.0);  // half a second
-    MusicStream music;
-    ASSERT_TRUE(music.open_music(kTrack));
-    music.playing = 1;
-    VirtualSoundState sound;
-    StreamPlayer player;
-    ASSERT_NE(player.open(&MusicStream::render_music, &music, nullptr, new VirtualSoundDevice(&sound), false), 0u);
-    double level_before_end = 0.0, level_after_end = 0.0;
-    for (int step = 1; step <= 400; ++step) {  // 400 x 1764 bytes = 4 s
-        sound.advance(1764);
-        player.refill();
-        ASSERT_EQ(player.position(), step * 1764 - 16384) << step;
-        // The level of the music bytes this refill wrote, just before the write position.
-        const int32_t music_bytes = player.written_bytes();
-        double level = 0.0;
-        for (uint32_t back = 4; back <= 1024; back += 4)
-            level += std::abs(sound.sample_at(player.last_write_offset() + 16384 - back));
-        if (music_bytes > 2000 && music_bytes < 88200 - 4000) level_before_end = std::max(level_before_end, level);
-        if (music_bytes > 88200 + 4000) level_after_end = std::max(level_after_end, level);
+// A damaged page is passed over: the tone goes on after it, natively and
+// through the resampler, where a hole must not end the track.
+TEST_F(MusicStreamTest, TheToneGoesOnAfterADamagedPage) {
+    for (int rate : {44100, 48000}) {
+        SCOPED_TRACE(rate);
+        // Noise on the right makes many pages, so that the damage is not in the headers.
+        Bytes bytes = make_vorbis(2, rate, 2 * rate, [rate](int channel, int frame) {
+            return channel ? float((uint32_t(frame) * 2654435761u >> 16 & 0xFF) / 512.0 - 0.25)
+                           : float(0.5 * std::sin(kTwoPi * 440.0 * frame / rate));
+        });
+        for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) bytes[i] ^= 0xA5;
+        write_file(kTrack, bytes);
+        MusicStream music;
+        ASSERT_TRUE(music.open_music(kTrack));
+        music.playing = 1;
+        const std::vector<float> out = render(music, 2 * 44100, 4096);
+        for (float value : out) ASSERT_LE(std::fabs(value), 1.0f);
+        EXPECT_NEAR(rms(out, 0, 60000, 75000), 0.5 / std::sqrt(2.0), 0.03);
     }
-    EXPECT_GT(level_before_end, 1000.0);
-    EXPECT_EQ(level_after_end, 0.0);
 }
 
 // A stereo source handed out in small uneven pieces, as a decoder does.

@@ -38,6 +38,9 @@ struct Wav {
     uint32_t rate = 44100;
     uint32_t format_bytes = 16;  // past 16: `extension`, then zeros
     Bytes extension;
+    Bytes before_data;           // chunks between the format and the data chunk
+    int64_t data_bytes = -1;     // the data chunk's size field; -1: the samples' size
+    const char* riff = "RIFF";
 
     Bytes bytes() const {
         Bytes format;
@@ -48,14 +51,15 @@ struct Wav {
         put(format, bits, 2);
         format.insert(format.end(), extension.begin(), extension.end());
         format.resize(format_bytes, 0);
-        const uint32_t data_bytes = uint32_t(samples.size() * 2);
-        Bytes out = {'R', 'I', 'F', 'F'};
-        put(out, uint32_t(4 + 8 + format.size() + 8 + data_bytes), 4);
+        const uint32_t sample_bytes = uint32_t(samples.size() * 2);
+        Bytes out(riff, riff + 4);
+        put(out, uint32_t(4 + 8 + format.size() + before_data.size() + 8 + sample_bytes), 4);
         out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
         put(out, format_bytes, 4);
         out.insert(out.end(), format.begin(), format.end());
+        out.insert(out.end(), before_data.begin(), before_data.end());
         out.insert(out.end(), {'d', 'a', 't', 'a'});
-        put(out, data_bytes, 4);
+        put(out, data_bytes < 0 ? sample_bytes : uint32_t(data_bytes), 4);
         for (int16_t value : samples) put(out, uint16_t(value), 2);
         return out;
     }

@@ -1,8 +1,10 @@
-// The shell's start-up with the window-system calls recorded: order, failures, frames.
+// The shell's start-up with the window-system calls recorded: order, failures,
+// frames, and the music from an archive, which starts once the window shows.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,11 @@
 #include "app/show.h"
 #include "audio/loop_mixer.h"
 #include "audio/music_stream.h"
+#include "audio/stream_player.h"
+#include "kit/archive/lcc_writer.h"
 #include "platform/message_box.h"
 #include "shell_fixture.h"
+#include "test_files.h"
 
 namespace {
 
@@ -26,6 +31,9 @@ WindowProcedure shell_procedure = nullptr;
 int frames = 0;
 std::vector<uint32_t> frame_pixels;  // the middle pixel of every presented frame, 0xRRGGBB
 bool scene_checked = false;
+bool playing_at_show = true;
+std::vector<int> playing_at_frames;
+std::vector<int32_t> positions;
 
 const char* const kEventNames[] = {"created", "destroyed", "resized", "activated", "erase"};
 
@@ -100,6 +108,7 @@ ShellPlatform recording_platform() {
     platform.create_window = record_create;
     platform.show_window = [](PlatformWindow* window, int32_t command) {
         trace.push_back("show " + std::to_string(command));
+        playing_at_show = app_state.music->playing;
         platformShowWindow(window, command);
     };
     platform.swap_buffers = [](PlatformWindow* window) {
@@ -116,6 +125,8 @@ ShellPlatform recording_platform() {
     };
     platform.sleep = [](uint32_t milliseconds) {
         trace.push_back("sleep " + std::to_string(milliseconds));
+        playing_at_frames.push_back(app_state.music->playing);
+        positions.push_back(player_position());
         glClearColor(1, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0, 0, 0, 0);
@@ -135,6 +146,8 @@ protected:
         trace.clear();
         boxes.clear();
         frame_pixels.clear();
+        playing_at_frames.clear();
+        positions.clear();
         frames = 0;
         scene_checked = false;
     }
@@ -165,8 +178,17 @@ TEST_F(ShellStartUp, EachFailureShowsItsBoxAndReturnsZero) {
     }
 }
 
+// Archives are mounted before the audio is opened: the show's audio comes from one.
 TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZero) {
     ShowDirectory directory;
+    const Bytes wav = make_wav(std::vector<int16_t>(2 * 4410, 1000));
+    const Bytes track = make_vorbis(2, 44100, 44100, [](int, int frame) { return 0.3f * std::sin(frame * 0.05f); });
+    LccArchiveLayout layout;
+    layout.name = "show";
+    layout.memberMethod = 2;
+    directory.write("show.lcc", buildLccArchive(layout, {{"data/audio/velandora.ogg", track, -1},
+                                                         {"data/audio/loop_idle.wav", wav, -1},
+                                                         {"data/audio/loop_active.wav", wav, -1}}));
     // The system's show command reaches the window (6: minimised).
     EXPECT_EQ(win_main(recording_platform(), 6), 0);
     EXPECT_TRUE(scene_checked);
@@ -189,6 +211,12 @@ TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZer
     EXPECT_EQ(app_state.client_height, 768);
     EXPECT_EQ(app_state.gl_context, nullptr);
     EXPECT_TRUE(boxes.empty());
+    // The music plays from the first frame on, not before the window shows.
+    EXPECT_NE(app_state.music->source, nullptr);
+    EXPECT_FALSE(playing_at_show);
+    EXPECT_EQ(playing_at_frames, std::vector<int>(3, 1));
+    for (size_t i = 1; i < positions.size(); ++i) EXPECT_GE(positions[i], positions[i - 1]);  // never back
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(app_state.mixer->slots[i].frames, 4410u);
 }
 
 TEST(ShellClock, MusicBytesBecomeSeconds) {

@@ -1,4 +1,4 @@
-// The window procedure and event pump on a real offscreen window, and fullscreen.
+// The window procedure and event pump on a real fullscreen offscreen window.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -71,8 +71,9 @@ protected:
 }  // namespace
 
 // The projection uses the whole-number aspect: 800 / 600 is 1, a square
-// frustum; 2048 / 768 is 2, twice as tall as wide; no height counts as 1.
-TEST_F(ShellWindow, ResizeStoresTheSizesTheViewportAndTheProjection) {
+// frustum; 2048 / 768 is 2, twice as tall as wide; no height counts as 1. A
+// size change reads the client area; erasing is answered without painting.
+TEST_F(ShellWindow, ResizeSetsTheViewAndEraseDoesNotPaint) {
     const double near_plane = double(0.05f), half = double(0.04f);
     const struct { int32_t width, height, aspect; } rows[] = {{800, 600, 1}, {2048, 768, 2}, {640, 0, 640}};
     for (const auto& row : rows) {
@@ -91,13 +92,8 @@ TEST_F(ShellWindow, ResizeStoresTheSizesTheViewportAndTheProjection) {
         EXPECT_NEAR(matrix[5], near_plane / (row.aspect * half), 1e-6);
         EXPECT_NEAR(matrix[10], -(500.0 + near_plane) / (500.0 - near_plane), 1e-6);
     }
-}
-
-TEST_F(ShellWindow, SizeChangeReadsTheClientAreaAndEraseIsAnsweredWithoutPainting) {
-    resize_view(10, 10);
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
     push_window_event(SDL_WINDOWEVENT_EXPOSED);
     drain();
@@ -107,6 +103,13 @@ TEST_F(ShellWindow, SizeChangeReadsTheClientAreaAndEraseIsAnsweredWithoutPaintin
     EXPECT_EQ(app_state.client_height, 768);
     EXPECT_EQ(pixel(0, 0), 0x0000FFu);
     EXPECT_EQ(pixel(1023, 767), 0x0000FFu);
+    // The offscreen desktop already has the show's size: the window still
+    // covers the screen, not borderless under the panels, until the mode is restored.
+    SDL_Window* shown = SDL_GL_GetCurrentWindow();
+    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
+    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_BORDERLESS, 0u);
+    platformRestoreDisplayMode();
+    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
 }
 
 // A mouse motion of x, then what the input reads of it.
@@ -118,7 +121,9 @@ void push_motion(int32_t x, InputState& input) {
     poll_input(input);
 }
 
-TEST_F(ShellWindow, DeactivationUnacquiresTheMouseAndActivationAcquiresIt) {
+// Deactivation unacquires the mouse and activation acquires it again; closing
+// the window destroys it, quits with 0 and takes the input devices with it.
+TEST_F(ShellWindow, FocusMovesTheMouseAndClosingQuitsWithZero) {
     app_state.input = InputState{};
     app_state.input.active = 1;
     push_motion(4, app_state.input);
@@ -131,39 +136,16 @@ TEST_F(ShellWindow, DeactivationUnacquiresTheMouseAndActivationAcquiresIt) {
     push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
     drain();
     EXPECT_EQ(app_state.input.active, 1u);
-    EXPECT_EQ(results, (std::vector<int32_t>{0, 0}));
     push_motion(7, app_state.input);
     EXPECT_EQ(app_state.input.mouse_x, 11);
-}
-
-TEST_F(ShellWindow, WindowCloseDestroysAndQuitsWithZero) {
     push_window_event(SDL_WINDOWEVENT_CLOSE);
     EXPECT_TRUE(drain());
-    EXPECT_EQ(events, std::vector<WindowEvent>{WindowEvent::Destroyed});
+    EXPECT_EQ(events, (std::vector<WindowEvent>{WindowEvent::Activated, WindowEvent::Activated,
+                                                WindowEvent::Destroyed}));
+    EXPECT_EQ(results, (std::vector<int32_t>{0, 0, 0}));
     EXPECT_EQ(app_state.gl_context, nullptr);
-    // The input devices went with the window: nothing is read any more.
     InputState input = {};
     input.active = 1;
     push_motion(5, input);
     EXPECT_EQ(input.mouse_x, 0);
-}
-
-// A desktop that already is the show's size still gets a fullscreen window,
-// not a borderless one under the panels.
-TEST(ShellFullscreen, TheWindowCoversTheScreenWhenTheDesktopHasTheMode) {
-    ShowDirectory directory;  // the scene needs its font
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_DisplayMode desktop;
-    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0) << SDL_GetError();
-    ASSERT_TRUE(platformChangeDisplayMode(desktop.w, desktop.h, 32));
-    ASSERT_NE(platformCreateWindow("Velandora", 0, 0, desktop.w, desktop.h, window_proc), nullptr);
-    SDL_Window* shown = SDL_GL_GetCurrentWindow();
-    ASSERT_NE(shown, nullptr);
-    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
-    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_BORDERLESS, SDL_WINDOW_BORDERLESS);
-    platformRestoreDisplayMode();
-    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
-    push_window_event(SDL_WINDOWEVENT_CLOSE);
-    drain();
-    EXPECT_EQ(app_state.gl_context, nullptr);
 }
