@@ -28,20 +28,19 @@ struct CountingRender {
 
 class StreamPlayerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), false),
-                  0xFFFFFFFFu);
+    uint32_t open(bool thread) {
+        return player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), thread);
     }
     VirtualSoundState sound;  // outlives the player, whose device reports to it
     CountingRender music;
     StreamPlayer player;
 };
 
-TEST_F(StreamPlayerTest, OpenClearsTheRingAndRefillsComeInSteps) {
+TEST_F(StreamPlayerTest, OpenClearsTheRingAndRefillsComeInStepsAndWrapAround) {
+    ASSERT_EQ(open(false), 0xFFFFFFFFu);
     ASSERT_EQ(sound.ring.size(), 16384u);
     EXPECT_EQ(std::count(sound.ring.begin(), sound.ring.end(), 0), 16384);
     EXPECT_TRUE(sound.playing);
-    EXPECT_EQ(player.written_bytes(), -16384);
     EXPECT_EQ(player.position(), -16384);
     sound.advance(31);  // the position follows the cursor; a refill waits for a step
     EXPECT_EQ(player.position(), -16384 + 31);
@@ -53,10 +52,7 @@ TEST_F(StreamPlayerTest, OpenClearsTheRingAndRefillsComeInSteps) {
     EXPECT_EQ(music.calls, std::vector<int32_t>{8});
     EXPECT_EQ(player.written_bytes(), -16384 + 32);
     EXPECT_EQ(player.last_write_offset(), 32u);
-}
-
-TEST_F(StreamPlayerTest, TheRingWrapsAroundIntoTwoRegions) {
-    uint32_t total = 0;
+    uint32_t total = 32;
     // Around the ring twice in uneven steps; every refill continues the signal.
     for (uint32_t step : {4000, 4096, 3000, 4064, 2500, 3712, 4096, 4000, 1200}) {
         sound.advance(step);
@@ -72,6 +68,7 @@ TEST_F(StreamPlayerTest, TheRingWrapsAroundIntoTwoRegions) {
 }
 
 TEST_F(StreamPlayerTest, ALateOrLappedRefillRepeatsThePreviousPosition) {
+    ASSERT_EQ(open(false), 0xFFFFFFFFu);
     sound.advance(1000);
     player.refill();
     int32_t base = player.written_bytes();  // -16384 + 992
@@ -119,22 +116,15 @@ TEST(StreamPlayerRefill, LostBuffersAndFailedLocksKeepTheMusicInStep) {
     }
 }
 
-TEST(StreamPlayerOpen, FailsCleanlyWithoutAStreamBuffer) {
-    VirtualSoundState sound;
+TEST_F(StreamPlayerTest, OpenFailsCleanlyWithoutAStreamBuffer) {
     sound.refuse_stream_buffer = true;
-    StreamPlayer player;
-    CountingRender music;
-    EXPECT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true), 0u);
+    EXPECT_EQ(open(true), 0u);
     EXPECT_TRUE(sound.deleted);  // released on failure
     EXPECT_EQ(player.open(&CountingRender::render, &music, nullptr, nullptr, true), 0u);
 }
 
-TEST(StreamPlayerThread, EveryWakeRefillsSoonerThanTheTimeOut) {
-    VirtualSoundState sound;
-    StreamPlayer player;
-    CountingRender music;
-    ASSERT_EQ(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true),
-              0xFFFFFFFFu);
+TEST_F(StreamPlayerTest, EveryWakeRefillsSoonerThanTheTimeOut) {
+    ASSERT_EQ(open(true), 0xFFFFFFFFu);
     // Each pass plays one step, wakes the thread and waits for its refill;
     // without the wake every pass would take a time-out of its own.
     const int passes = 200;
@@ -167,20 +157,18 @@ struct HoldingRender {
 
 TEST(StreamPlayerClose, AThreadThatDoesNotStopKeepsWhatItUses) {
     VirtualSoundState sound, other, again;
-    StreamPlayer player;
     HoldingRender music;
+    StreamPlayer player;
     ASSERT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), true), 0xFFFFFFFFu);
     sound.advance(256);
     player.wake();
     for (int i = 0; i < 5000 && !music.inside; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_TRUE(music.inside) << "the refill thread never rendered";
-    // Closing gives up after its wait, but frees nothing the thread holds.
+    // Opening again closes first, which gives up after its wait and frees
+    // nothing the thread holds; the thread must not be revived on new members.
     const auto start = std::chrono::steady_clock::now();
-    player.close();
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
-    EXPECT_FALSE(sound.deleted);
-    // Opening again must not revive the thread on new members.
     EXPECT_EQ(player.open(&HoldingRender::render, &music, nullptr, new VirtualSoundDevice(&other), true), 0u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
     EXPECT_TRUE(other.deleted);
     EXPECT_FALSE(sound.deleted);
     // Once the thread has ended, close releases everything and the player opens anew.

@@ -139,23 +139,9 @@ ShellPlatform recording_platform() {
     return platform;
 }
 
-class ShellStartUp : public ::testing::Test {
-protected:
-    void SetUp() override {
-        mode_answer = window_answer = Answer::real;
-        trace.clear();
-        boxes.clear();
-        frame_pixels.clear();
-        playing_at_frames.clear();
-        positions.clear();
-        frames = 0;
-        scene_checked = false;
-    }
-};
-
 }  // namespace
 
-TEST_F(ShellStartUp, EachFailureShowsItsBoxAndReturnsZero) {
+TEST(ShellStartUp, EachFailureShowsItsBoxAndReturnsZero) {
     const std::string error_icon = std::to_string(MessageBoxIconError),
                       exclamation = std::to_string(MessageBoxIconExclamation);
     const struct { Answer mode, window; std::vector<std::string> trace, box; } rows[] = {
@@ -164,7 +150,8 @@ TEST_F(ShellStartUp, EachFailureShowsItsBoxAndReturnsZero) {
          {"Window Creation Error.", "ERROR", exclamation}},
     };
     for (const auto& row : rows) {
-        SetUp();
+        trace.clear();
+        boxes.clear();
         mode_answer = row.mode;
         window_answer = row.window;
         EXPECT_EQ(win_main(recording_platform()), 0);
@@ -179,7 +166,7 @@ TEST_F(ShellStartUp, EachFailureShowsItsBoxAndReturnsZero) {
 }
 
 // Archives are mounted before the audio is opened: the show's audio comes from one.
-TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZero) {
+TEST(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZero) {
     ShowDirectory directory;
     const Bytes wav = make_wav(std::vector<int16_t>(2 * 4410, 1000));
     const Bytes track = make_vorbis(2, 44100, 44100, [](int, int frame) { return 0.3f * std::sin(frame * 0.05f); });
@@ -190,6 +177,9 @@ TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZer
                                                          {"data/audio/loop_idle.wav", wav, -1},
                                                          {"data/audio/loop_active.wav", wav, -1}}));
     // The system's show command reaches the window (6: minimised).
+    trace.clear();
+    boxes.clear();
+    mode_answer = window_answer = Answer::real;
     EXPECT_EQ(win_main(recording_platform(), 6), 0);
     EXPECT_TRUE(scene_checked);
     // The steps between the frames; a fullscreen window may be told its size
@@ -217,12 +207,4 @@ TEST_F(ShellStartUp, StepsRunInOrderEveryFrameClearsToBlackAndClosingEndsWithZer
     EXPECT_EQ(playing_at_frames, std::vector<int>(3, 1));
     for (size_t i = 1; i < positions.size(); ++i) EXPECT_GE(positions[i], positions[i - 1]);  // never back
     for (int i = 0; i < 2; ++i) EXPECT_EQ(app_state.mixer->slots[i].frames, 4410u);
-}
-
-TEST(ShellClock, MusicBytesBecomeSeconds) {
-    EXPECT_EQ(music_seconds(441000), 2.5f);
-    // The player starts 16384 bytes below zero.
-    EXPECT_FLOAT_EQ(music_seconds(-16384), -0.0928798f);
-    // The double product is narrowed once: 2^31 - 1 bytes are about 12174 s.
-    EXPECT_EQ(music_seconds(2147483647), static_cast<float>(2147483647.0 / 176400.0));
 }
