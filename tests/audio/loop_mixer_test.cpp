@@ -8,12 +8,6 @@
 
 namespace {
 
-std::vector<int16_t> constant_frames(uint32_t frames, int16_t left, int16_t right) {
-    std::vector<int16_t> samples;
-    for (uint32_t i = 0; i < frames; ++i) samples.insert(samples.end(), {left, right});
-    return samples;
-}
-
 class LoopMixerTest : public ::testing::Test {
 protected:
     void load(const std::vector<int16_t>& samples, const char* name = "data/audio/loop.wav") {
@@ -51,7 +45,7 @@ TEST_F(LoopMixerTest, GainAndGlideAreWorkedInDoubleAndTheLoopWraps) {
 }
 
 TEST_F(LoopMixerTest, TheFadeOutReachesTheFloorAfterAbout1186FramesAndTheSilentSlotWaits) {
-    load(constant_frames(5000, 30000, 30000));
+    load(std::vector<int16_t>(2 * 5000, 30000));
     mixer.slots[0].current_volume = 0.15f;
     std::vector<float> block(2 * 4096, 0.0f);
     LoopMixer::mix_loops(&mixer, block.data(), 4096);
@@ -70,7 +64,7 @@ TEST_F(LoopMixerTest, TheFadeOutReachesTheFloorAfterAbout1186FramesAndTheSilentS
 
 TEST_F(LoopMixerTest, AMissingFileTakesItsSlotAndANinthLoadIsRefused) {
     EXPECT_FALSE(mixer.load_loop("data/audio/missing.wav"));
-    load(constant_frames(64, 1, 2), "data/audio/loop_active.wav");
+    load(std::vector<int16_t>(2 * 64, 2), "data/audio/loop_active.wav");
     EXPECT_EQ(mixer.slots[0].samples, nullptr);
     ASSERT_EQ(mixer.slots[1].frames, 64u);
     EXPECT_EQ(mixer.slots[1].samples[1], 2);
@@ -79,7 +73,7 @@ TEST_F(LoopMixerTest, AMissingFileTakesItsSlotAndANinthLoadIsRefused) {
     std::vector<float> block(2 * 16, 0.0f);
     LoopMixer::mix_loops(&mixer, block.data(), 16);
     for (float value : block) EXPECT_EQ(value, 0.0f);
-    for (int i = 2; i < 8; ++i) load(constant_frames(8, int16_t(i), 0));
+    for (int i = 2; i < 8; ++i) load(std::vector<int16_t>(2 * 8, int16_t(i)));
     testing::internal::CaptureStderr();
     EXPECT_FALSE(mixer.load_loop("data/audio/loop.wav"));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("slots"), std::string::npos);

@@ -127,6 +127,7 @@ ShellPlatform recording_platform() {
         trace.push_back("sleep " + std::to_string(milliseconds));
         playing_at_frames.push_back(app_state.music->playing);
         positions.push_back(player_position());
+        platformSleep(milliseconds);
         glClearColor(1, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0, 0, 0, 0);
