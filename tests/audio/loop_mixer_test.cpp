@@ -11,7 +11,7 @@ namespace {
 class LoopMixerTest : public ::testing::Test {
 protected:
     void load(const std::vector<int16_t>& samples, const char* name = "data/audio/loop.wav") {
-        write_file(name, make_wav(samples));
+        scratch.write(name, make_wav(samples));
         ASSERT_TRUE(mixer.load_loop(name));
     }
     ScratchDirectory scratch;
@@ -142,7 +142,7 @@ TEST(WavLoop, FilesAreLoadedOrRefusedAsTheRowSays) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        write_file("loop.wav", row.file);
+        scratch.write("loop.wav", row.file);
         LoopMixer mixer;
         testing::internal::CaptureStderr();
         EXPECT_EQ(mixer.load_loop("loop.wav"), row.frames > 0);

@@ -90,10 +90,10 @@ std::string first_difference(const std::vector<int16_t>& written, const std::vec
 
 TEST(PlaybackEndToEnd, TheDiskDriverReceivesTheMusicWithTheLoopWithoutGapsOrRepeats) {
     ScratchDirectory scratch;
-    write_file(kTrack, make_vorbis(2, 44100, kTrackFrames, [](int channel, int frame) {
+    scratch.write(kTrack, make_vorbis(2, 44100, kTrackFrames, [](int channel, int frame) {
                    return channel == 0 ? float(0.4 * std::sin(6.283185307179586 * 440.0 * frame / 44100)) : 0.0f;
                }));
-    write_file(kLoop, make_wav(std::vector<int16_t>(2000, 20000)));
+    scratch.write(kLoop, make_wav(std::vector<int16_t>(2000, 20000)));
     std::string output = scratch.path() + "/output.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);

@@ -1,7 +1,6 @@
 #pragma once
-// Files for the audio tests: WAVE and Ogg Vorbis makers, whole-file I/O.
+// Files for the audio tests: WAVE and Ogg Vorbis makers, reading a whole file.
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -12,14 +11,6 @@
 #include "tests/support/scratch_directory.h"
 
 typedef std::vector<uint8_t> Bytes;
-
-// Writes `bytes` to `name` (relative), creating directories on the way.
-inline void write_file(const std::string& name, const Bytes& bytes) {
-    const std::filesystem::path path(name);
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 inline Bytes read_file(const std::string& name) {
     std::ifstream in(name, std::ios::binary);

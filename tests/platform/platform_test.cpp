@@ -50,35 +50,16 @@ int kernelPriority(pid_t tid) {
     return std::stoi(field);
 }
 
-struct Observed {
-    int policy = -1;
-    sched_param param{};
-};
-
 struct Waiter {
     PlatformLock* lock;
+    int policy = -1;
+    sched_param param{};
     std::atomic<bool> entered{false};
 };
 
 }  // namespace
 
-TEST(RefillThread, RunsRoundRobinWhereAllowed) {
-    Observed observed;
-    PlatformThread* thread = platformStartThread(
-        [](void* context) {
-            Observed* observed = static_cast<Observed*>(context);
-            pthread_getschedparam(pthread_self(), &observed->policy, &observed->param);
-        },
-        &observed);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_TRUE(platformWaitThread(thread, 5000));
-    platformReleaseThread(thread);
-    const bool allowed = realTimeAllowed();
-    EXPECT_EQ(observed.policy, allowed ? SCHED_RR : SCHED_OTHER);
-    EXPECT_EQ(observed.param.sched_priority, allowed ? 10 : 0);
-}
-
-TEST(RefillThread, LockHolderInheritsItsPriority) {
+TEST(RefillThread, RunsRoundRobinAndTheLockHolderInheritsItsPriority) {
     if (!realTimeAllowed()) GTEST_SKIP() << "real-time priority is not allowed here";
     PlatformLock* lock = platformCreateLock();
     ASSERT_NE(lock, nullptr);
@@ -90,6 +71,7 @@ TEST(RefillThread, LockHolderInheritsItsPriority) {
     PlatformThread* thread = platformStartThread(
         [](void* context) {
             Waiter* waiter = static_cast<Waiter*>(context);
+            pthread_getschedparam(pthread_self(), &waiter->policy, &waiter->param);
             platformEnterLock(waiter->lock);
             waiter->entered = true;
             platformLeaveLock(waiter->lock);
@@ -108,6 +90,8 @@ TEST(RefillThread, LockHolderInheritsItsPriority) {
     ASSERT_TRUE(platformWaitThread(thread, 5000));
     platformReleaseThread(thread);
     EXPECT_TRUE(waiter.entered);
+    EXPECT_EQ(waiter.policy, SCHED_RR);
+    EXPECT_EQ(waiter.param.sched_priority, 10);
     EXPECT_EQ(kernelPriority(self), plain);
     platformDestroyLock(lock);
 }
