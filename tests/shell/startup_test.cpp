@@ -53,17 +53,14 @@ int32_t recording_procedure(PlatformWindow* window, const WindowMessage& message
 bool record_mode(int32_t width, int32_t height, int32_t bits) {
     trace.push_back("mode " + std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bits));
     // The audio is ready, silent, before the display mode is switched.
-    EXPECT_NE(app_state.music, nullptr);
-    EXPECT_NE(app_state.mixer, nullptr);
+    EXPECT_TRUE(app_state.music && app_state.mixer);
     if (!app_state.music || !app_state.mixer) return false;
     EXPECT_EQ(app_state.music->mix_hook, &LoopMixer::mix_loops);
     EXPECT_EQ(app_state.music->mix_context, app_state.mixer);
     EXPECT_EQ(app_state.mixer->owner, app_state.music);
     EXPECT_EQ(app_state.mixer->count, 2u);
-    EXPECT_EQ(app_state.mixer->slots[0].target_volume.load(), 0.0f);
-    EXPECT_EQ(app_state.mixer->slots[1].target_volume.load(), 0.0f);
+    for (const LoopSlot& slot : app_state.mixer->slots) EXPECT_EQ(slot.target_volume.load(), 0.0f);
     EXPECT_EQ(app_state.music->playing, 0);
-    EXPECT_EQ(app_state.window, nullptr);
     return failing_step != 1 && platformChangeDisplayMode(width, height, bits);
 }
 
