@@ -5,6 +5,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kit/demo/audio_buffer.h"
@@ -22,8 +23,10 @@ inline void put(Bytes& out, uint32_t value, int size) {
     for (int i = 0; i < size; ++i) out.push_back(uint8_t(value >> (8 * i)));
 }
 
-// A RIFF WAVE file field by field, so each field can be made wrong.
+// A RIFF WAVE file field by field, so each field can be made wrong; by
+// default 16-bit stereo PCM at 44100 Hz.
 struct Wav {
+    explicit Wav(std::vector<int16_t> interleaved = {}) : samples(std::move(interleaved)) {}
     std::vector<int16_t> samples;
     uint16_t tag = 1, channels = 2, bits = 16, block_align = 4;
     uint32_t rate = 44100;
@@ -55,13 +58,6 @@ struct Wav {
         return out;
     }
 };
-
-// 16-bit stereo PCM at 44100 Hz.
-inline Bytes make_wav(const std::vector<int16_t>& interleaved) {
-    Wav wav;
-    wav.samples = interleaved;
-    return wav.bytes();
-}
 
 // An Ogg Vorbis stream made with libvorbisenc; sample(channel, frame) in -1..1.
 inline Bytes make_vorbis(int channels, int rate, int frames, const std::function<float(int, int)>& sample,

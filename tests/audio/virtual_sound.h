@@ -16,7 +16,7 @@ struct VirtualSoundState {
     std::atomic<int> lose_on_lock{0};      // next n locks report a lost buffer
     std::atomic<int> fail_lock{0};         // next n partial locks fail outright
     std::atomic<int> restores{0}, locks{0};
-    bool playing = false, refuse_stream_buffer = false, deleted = false;
+    bool refuse_stream_buffer = false, deleted = false;
 
     void advance(uint32_t bytes) { cursor = (cursor + bytes) % uint32_t(ring.size()); }
     int16_t sample_at(uint32_t byte_offset) const {
@@ -55,7 +55,7 @@ public:
         return SoundOk;
     }
     SoundResult unlock(void*, uint32_t, void*, uint32_t) override { return SoundOk; }
-    SoundResult play() override { return state->playing = true, SoundOk; }
+    SoundResult play() override { return SoundOk; }
     SoundResult restore() override { return state->restores += 1, SoundOk; }
     SoundResult setFormat(const SoundFormat&) override { return SoundFailed; }
 

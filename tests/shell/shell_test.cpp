@@ -174,7 +174,7 @@ uint32_t pixel(int x, int y) {
 // show's audio comes from an archive: archives are mounted before it is opened.
 TEST(ShellStartUp, StepsRunInOrderAndEachFailureShowsItsBox) {
     ShowDirectory directory;
-    const Bytes wav = make_wav(std::vector<int16_t>(2 * 4410, 1000));
+    const Bytes wav = Wav{std::vector<int16_t>(2 * 4410, 1000)}.bytes();
     const Bytes track = make_vorbis(2, 44100, 44100, [](int, int frame) { return 0.3f * std::sin(frame * 0.05f); });
     LccArchiveLayout layout;
     layout.name = "show";
