@@ -119,14 +119,10 @@ TEST_F(MusicStreamTest, TheToneGoesOnAfterADamagedPage) {
     for (int rate : {44100, 48000}) {
         SCOPED_TRACE(rate);
         // Noise on the right makes many pages, so that the damage is not in the headers.
-        StereoBuffer audio;
-        audio.rate = rate;
-        audio.resize_frames(size_t(2 * rate));
-        for (uint32_t i = 0; i < audio.frames(); ++i) {
-            audio.samples[2 * i] = float(0.5 * std::sin(kTwoPi * 440.0 * i / rate));
-            audio.samples[2 * i + 1] = float((i * 2654435761u >> 16 & 0xFF) / 512.0 - 0.25);
-        }
-        Bytes bytes = encode_ogg_vorbis(audio, 0.6f, nullptr);
+        Bytes bytes = make_vorbis(2, rate, 2 * rate, [rate](int channel, int frame) {
+            return channel ? float((uint32_t(frame) * 2654435761u >> 16 & 0xFF) / 512.0 - 0.25)
+                           : float(0.5 * std::sin(kTwoPi * 440.0 * frame / rate));
+        });
         for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i) bytes[i] ^= 0xA5;
         scratch.write(kTrack, bytes);
         MusicStream music;
@@ -166,7 +162,9 @@ std::vector<float> convert(int rate, int frames, double hz) {
     return out;
 }
 
-TEST(Resampler, KeepsAConstantSignalConstantAndGivesExactlyTheDurationOfTheInput) {
+// It keeps a constant signal constant, gives exactly the duration of the input
+// and refuses rates it cannot serve.
+TEST(Resampler, KeepsAConstantSignalConstantAndTheDurationExact) {
     const std::vector<float> constant = convert(32000, 32000, 0.0);
     ASSERT_EQ(constant.size(), 2u * 44100);
     for (size_t i = 200; i < 44100 - 200; ++i) ASSERT_NEAR(constant[2 * i], 0.5f, 1e-5f) << i;
@@ -175,6 +173,11 @@ TEST(Resampler, KeepsAConstantSignalConstantAndGivesExactlyTheDurationOfTheInput
         EXPECT_EQ(convert(rate, int(frames), 100.0).size() / 2, (frames * 44100 + uint64_t(rate) - 1) / uint64_t(rate))
             << rate;
     }
+    Resampler resampler;
+    for (uint32_t rate : {0u, 999u, 800000u}) EXPECT_FALSE(resampler.configure(rate, 44100)) << rate;
+    EXPECT_FALSE(resampler.configured());
+    float block[8];
+    EXPECT_EQ(resampler.produce(block, 4, &Source::pull, nullptr), 0);
 }
 
 TEST(Resampler, KeepsTheToneAndRemovesItsImageAndWhatWouldFoldBack) {
@@ -185,21 +188,12 @@ TEST(Resampler, KeepsTheToneAndRemovesItsImageAndWhatWouldFoldBack) {
     EXPECT_LT(level_at(convert(48000, 48000, 23000.0), 44100.0 - 23000.0), 0.5e-3);  // 23 kHz folds to 21.1
 }
 
-TEST(Resampler, RefusesRatesItCannotServe) {
-    Resampler resampler;
-    for (uint32_t rate : {0u, 999u, 800000u}) EXPECT_FALSE(resampler.configure(rate, 44100)) << rate;
-    EXPECT_FALSE(resampler.configured());
-    float block[8];
-    EXPECT_EQ(resampler.produce(block, 4, &Source::pull, nullptr), 0);
-}
-
-class LoopMixerTest : public ::testing::Test {
+class LoopMixerTest : public MusicStreamTest {
 protected:
     void load(const std::vector<int16_t>& samples, const char* name = "data/audio/loop.wav") {
         scratch.write(name, Wav{samples}.bytes());
         ASSERT_TRUE(mixer.load_loop(name));
     }
-    ScratchDirectory scratch;
     LoopMixer mixer;
 };
 
@@ -286,8 +280,7 @@ Bytes extensible(uint16_t valid_bits = 16, uint32_t channel_mask = 3, uint16_t s
 // Every row is loaded into a fresh mixer: `frames` of the samples, or refused
 // (0) with the slot left empty and a message naming the file. The plain file
 // is 56 bytes: the format chunk ends at 36, the samples start at 44.
-TEST(WavLoop, FilesAreLoadedOrRefusedAsTheRowSays) {
-    ScratchDirectory scratch;
+TEST_F(MusicStreamTest, WaveLoopsAreLoadedOrRefusedAsTheRowSays) {
     const Bytes plain = Wav{kSamples}.bytes();
     auto cut = [&plain](size_t size) { return Bytes(plain.begin(), plain.begin() + ptrdiff_t(size)); };
     const struct { const char* what; Bytes file; uint32_t frames; } rows[] = {

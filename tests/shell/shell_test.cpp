@@ -1,12 +1,20 @@
-// The shell in process, over SDL's offscreen driver. Its start-up with the
-// window-system calls recorded: order, failures, frames, and the music from an
-// archive, which starts once the window shows. Then the window procedure and
-// the event pump on a real fullscreen window.
+// The shell in process, over SDL's offscreen driver: its start-up with the
+// window-system calls recorded (order, failures, frames, and the music from an
+// archive, which starts once the window shows); the window procedure and the
+// event pump on a real fullscreen window. Then the real program, display unset
+// so that message boxes fall back to stderr.
 #include <SDL.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,13 +33,54 @@
 namespace {
 
 int failing_step = 0;  // 1: the display mode is refused, 2: the window; 0: none
-std::vector<std::string> trace;
+std::vector<std::string> trace, loop;  // the steps, and those of the frame loop
 std::vector<std::string> boxes;  // text, caption, icon
 WindowProcedure shell_procedure = nullptr;
 std::vector<uint32_t> frame_pixels;  // the middle pixel of every presented frame, 0xRRGGBB
 bool playing_at_show = true;
 std::vector<int> playing_at_frames;
 std::vector<int32_t> positions;
+
+std::vector<WindowEvent> events;
+std::vector<int32_t> results;
+
+int32_t event_procedure(PlatformWindow* window, const WindowMessage& message) {
+    events.push_back(message.event);
+    results.push_back(window_proc(window, message));
+    return results.back();
+}
+
+// Takes every waiting event; true when the quit request came with code 0.
+bool drain() {
+    while (platformPeekEvent()) {
+        int32_t code = -1;
+        if (!platformDispatchEvent(&code)) return code == 0;
+    }
+    return false;
+}
+
+// Posts an event: a window event `id`, or one of `type`.
+void push_event(SDL_WindowEventID id, uint32_t type = SDL_WINDOWEVENT) {
+    SDL_Event event = {};
+    event.type = type;
+    event.window.event = id;
+    SDL_PushEvent(&event);
+}
+
+// A mouse motion of x, then what the input reads of it.
+void push_motion(int32_t x, InputState& input) {
+    SDL_Event event = {};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.xrel = x;
+    SDL_PushEvent(&event);
+    poll_input(input);
+}
+
+uint32_t pixel(int x, int y) {
+    uint8_t rgba[4] = {};
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return uint32_t(rgba[0]) << 16 | uint32_t(rgba[1]) << 8 | rgba[2];
+}
 
 const char* const kEventNames[] = {"created", "destroyed", "resized", "activated", "erase"};
 
@@ -99,10 +148,8 @@ ShellPlatform recording_platform() {
         platformShowWindow(window, command);
     };
     platform.swap_buffers = [](PlatformWindow* window) {
-        trace.push_back("swap");
-        uint8_t pixel[4] = {};
-        glReadPixels(512, 384, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-        frame_pixels.push_back(uint32_t(pixel[0]) << 16 | uint32_t(pixel[1]) << 8 | pixel[2]);
+        loop.push_back("swap");
+        frame_pixels.push_back(pixel(512, 384));
         platformSwapBuffers(window);
     };
     platform.dispatch_event = [](int32_t* quit_code) {
@@ -111,60 +158,55 @@ ShellPlatform recording_platform() {
         return more;
     };
     platform.sleep = [](uint32_t milliseconds) {
-        trace.push_back("sleep " + std::to_string(milliseconds));
+        loop.push_back("sleep " + std::to_string(milliseconds));
         playing_at_frames.push_back(app_state.music->playing);
         positions.push_back(player_position());
         platformSleep(milliseconds);
         glClearColor(1, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0, 0, 0, 0);
-        if (frame_pixels.size() == 3) {
-            SDL_Event event = {};
-            event.type = SDL_QUIT;
-            SDL_PushEvent(&event);
-        }
+        if (frame_pixels.size() == 3) push_event(SDL_WINDOWEVENT_NONE, SDL_QUIT);
     };
     return platform;
 }
 
-std::vector<WindowEvent> events;
-std::vector<int32_t> results;
-
-int32_t event_procedure(PlatformWindow* window, const WindowMessage& message) {
-    events.push_back(message.event);
-    results.push_back(window_proc(window, message));
-    return results.back();
-}
-
-// Takes every waiting event; true when the quit request came with code 0.
-bool drain() {
-    while (platformPeekEvent()) {
-        int32_t code = -1;
-        if (!platformDispatchEvent(&code)) return code == 0;
-    }
+// True once process `pid` runs the program and catches SIGTERM (SDL turns it
+// into a quit request). Before the exec the child still carries its parent's
+// handlers, so the program's name is checked first.
+bool catches_terminate(pid_t pid) {
+    const std::string process = "/proc/" + std::to_string(pid);
+    std::ifstream command_line(process + "/cmdline"), status(process + "/status");
+    std::string line;
+    if (!std::getline(command_line, line, '\0') || line != "velandora") return false;
+    while (std::getline(status, line))
+        if (line.rfind("SigCgt:", 0) == 0) return (std::strtoull(line.c_str() + 7, nullptr, 16) >> (SIGTERM - 1)) & 1;
     return false;
 }
 
-void push_window_event(SDL_WindowEventID id) {
-    SDL_Event event = {};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = id;
-    SDL_PushEvent(&event);
-}
-
-// A mouse motion of x, then what the input reads of it.
-void push_motion(int32_t x, InputState& input) {
-    SDL_Event event = {};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.xrel = x;
-    SDL_PushEvent(&event);
-    poll_input(input);
-}
-
-uint32_t pixel(int x, int y) {
-    uint8_t rgba[4] = {};
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    return uint32_t(rgba[0]) << 16 | uint32_t(rgba[1]) << 8 | rgba[2];
+// Runs the program on `video_driver` in the working directory, asking it to
+// close once it can; its exit status (-1 when it did not exit). Its stderr
+// goes to a file there, which a pipe could not hold the whole of.
+int run_velandora(const char* video_driver, bool close_window) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(open("errors.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("SDL_VIDEODRIVER", video_driver, 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        execl(VELANDORA_PROGRAM, "velandora", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Closed once the program handles the request (waiting about 20 s at most).
+    for (int tries = 0; close_window && tries < 2000 && !catches_terminate(pid); ++tries) usleep(10000);
+    if (close_window) kill(pid, SIGTERM);
+    // A program that has not ended after about 30 s is killed.
+    int status = 0;
+    for (int tries = 0; waitpid(pid, &status, WNOHANG) != pid; ++tries) {
+        if (tries == 3000) kill(pid, SIGKILL);
+        usleep(10000);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -192,22 +234,18 @@ TEST(ShellStartUp, StepsRunInOrderAndEachFailureShowsItsBox) {
         {0, {"mode 1024x768x32", "cursor hidden", "create Velandora 0,0 1024x768", "event created", "window",
              "show 6", "event activated", "event resized", "event erase", "event destroyed", "restore", "quit 0"}, {}},
     };
-    std::vector<std::string> steps, loop;
+    std::vector<std::string> steps;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.failing_step);
         trace.clear();
         boxes.clear();
         steps.clear();
+        loop.clear();
         failing_step = row.failing_step;
         EXPECT_EQ(win_main(recording_platform(), 6), 0);
-        // The steps between the frames; a fullscreen window may be told its size
-        // again once it has taken the screen.
-        for (const std::string& step : trace) {
-            if (step == "swap" || step == "sleep 10")
-                loop.push_back(step);
-            else if (step != "event resized" || !std::count(steps.begin(), steps.end(), step))
-                steps.push_back(step);
-        }
+        // A fullscreen window may be told its size again once it has taken the screen.
+        for (const std::string& step : trace)
+            if (step != "event resized" || !std::count(steps.begin(), steps.end(), step)) steps.push_back(step);
         EXPECT_EQ(steps, row.steps);
         EXPECT_EQ(boxes, row.box);
         if (row.box.empty()) break;
@@ -273,8 +311,8 @@ TEST(ShellWindow, ResizeEraseFocusAndClose) {
     glClear(GL_COLOR_BUFFER_BIT);
     events.clear();
     results.clear();
-    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
-    push_window_event(SDL_WINDOWEVENT_EXPOSED);
+    push_event(SDL_WINDOWEVENT_SIZE_CHANGED);
+    push_event(SDL_WINDOWEVENT_EXPOSED);
     drain();
     EXPECT_EQ(events, (std::vector<WindowEvent>{WindowEvent::Resized, WindowEvent::EraseBackground}));
     EXPECT_EQ(results, (std::vector<int32_t>{0, 1}));
@@ -288,12 +326,12 @@ TEST(ShellWindow, ResizeEraseFocusAndClose) {
     app_state.input.active = 1;
     push_motion(4, app_state.input);
     EXPECT_EQ(app_state.input.mouse_x, 4);
-    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    push_event(SDL_WINDOWEVENT_FOCUS_LOST);
     drain();
     EXPECT_EQ(app_state.input.active, 0u);
     push_motion(50, app_state.input);
     EXPECT_EQ(app_state.input.mouse_x, 4);
-    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    push_event(SDL_WINDOWEVENT_FOCUS_GAINED);
     drain();
     EXPECT_EQ(app_state.input.active, 1u);
     push_motion(7, app_state.input);
@@ -301,7 +339,7 @@ TEST(ShellWindow, ResizeEraseFocusAndClose) {
 
     // Closing destroys the window, quits with 0 and takes the input devices with it.
     events.clear();
-    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    push_event(SDL_WINDOWEVENT_CLOSE);
     EXPECT_TRUE(drain());
     EXPECT_EQ(events, std::vector<WindowEvent>{WindowEvent::Destroyed});
     EXPECT_EQ(app_state.gl_context, nullptr);
@@ -309,4 +347,24 @@ TEST(ShellWindow, ResizeEraseFocusAndClose) {
     input.active = 1;
     push_motion(5, input);
     EXPECT_EQ(input.mouse_x, 0);
+}
+
+// Each start ends with status 0: with no display to switch, with a driver
+// that has no OpenGL, and with a window that the system closes.
+TEST(VelandoraProcess, EndsWithZeroAndTheMessageOfItsStart) {
+    const struct { const char *driver, *message, *not_message; } rows[] = {
+        {"no-such-driver", "ERROR: Program Will Now Close.", "Window Creation Error."},
+        {"dummy", "ERROR: Window Creation Error.", "Program Will Now Close."},
+        {"offscreen", "", "ERROR"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.driver);
+        ShowDirectory directory;
+        EXPECT_EQ(run_velandora(row.driver, row.message[0] == 0), 0);
+        std::ifstream file("errors.txt");
+        const std::string errors((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_NE(errors.find(row.message), std::string::npos) << errors;
+        EXPECT_EQ(errors.find(row.not_message), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("Fatal Error"), std::string::npos) << errors;
+    }
 }
