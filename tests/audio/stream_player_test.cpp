@@ -10,7 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -38,8 +39,8 @@ struct CountingRender {
     }
 };
 
-class StreamPlayerTest : public ::testing::Test {
-protected:
+// A player on the virtual device, playing the counting signal.
+struct Rig {
     uint32_t open(bool thread) {
         return player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), thread);
     }
@@ -47,6 +48,8 @@ protected:
     CountingRender music;
     StreamPlayer player;
 };
+
+class StreamPlayerTest : public ::testing::Test, protected Rig {};
 
 TEST_F(StreamPlayerTest, OpenClearsTheRingAndRefillsComeInStepsAndWrapAround) {
     ASSERT_EQ(open(false), 0xFFFFFFFFu);
@@ -107,20 +110,18 @@ TEST(StreamPlayerRefill, LostBuffersAndFailedLocksKeepTheMusicInStep) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        VirtualSoundState sound;
-        StreamPlayer player;
-        CountingRender music;
-        ASSERT_NE(player.open(&CountingRender::render, &music, nullptr, new VirtualSoundDevice(&sound), false), 0u);
-        sound.*row.fault = 1;
+        Rig rig;
+        ASSERT_NE(rig.open(false), 0u);
+        rig.sound.*row.fault = 1;
         for (uint32_t step : {512, 256}) {
-            sound.advance(step);
-            player.refill();
+            rig.sound.advance(step);
+            rig.player.refill();
         }
-        EXPECT_EQ(sound.restores.load(), row.restores);
-        EXPECT_EQ(music.calls, row.calls);
-        EXPECT_EQ(sound.sample_at(510), row.at_510);
-        EXPECT_EQ(sound.sample_at(512), row.at_512);
-        EXPECT_EQ(player.position(), -16384 + 768);
+        EXPECT_EQ(rig.sound.restores.load(), row.restores);
+        EXPECT_EQ(rig.music.calls, row.calls);
+        EXPECT_EQ(rig.sound.sample_at(510), row.at_510);
+        EXPECT_EQ(rig.sound.sample_at(512), row.at_512);
+        EXPECT_EQ(rig.player.position(), -16384 + 768);
     }
 }
 
@@ -225,7 +226,6 @@ TEST(SoundOutput, LocksWrapAndTheCursorMovesOnlyWhilePlaying) {
         SCOPED_TRACE(open == &open_sdl ? "SDL" : "silent");
         std::unique_ptr<SoundDevice> device(open());
         ASSERT_NE(device, nullptr);
-        ASSERT_EQ(device->setCooperativeLevel(nullptr), SoundOk);
         std::unique_ptr<SoundBuffer> primary(device->createPrimaryBuffer());
         std::unique_ptr<SoundBuffer> ring(device->createStreamBuffer(16384, kSoundOutputFormat));
         ASSERT_NE(ring, nullptr);
@@ -335,7 +335,6 @@ std::vector<int16_t> play(const std::string& output) {
     EXPECT_TRUE(show.music.start_music());
     const int32_t wanted = 4 * (kTrackFrames + 6615);
     int32_t previous = player_position();
-    EXPECT_LT(previous, 0);
     for (int pass = 0; pass < 1000 && previous < wanted; ++pass) {
         player_wake();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -343,9 +342,8 @@ std::vector<int16_t> play(const std::string& output) {
     }
     player_close();
     EXPECT_GE(previous, wanted);  // the clock runs on past the end of the track
-    Bytes raw = read_file(output);
-    std::vector<int16_t> written(raw.size() / 2);
-    if (!written.empty()) std::memcpy(written.data(), raw.data(), written.size() * 2);
+    std::vector<int16_t> written(std::filesystem::file_size(output) / 2);
+    std::ifstream(output, std::ios::binary).read(reinterpret_cast<char*>(written.data()), 2 * written.size());
     return written;
 }
 

@@ -1,10 +1,7 @@
 #pragma once
-// Files for the audio tests: WAVE and Ogg Vorbis makers, reading a whole file.
+// Files for the audio tests: WAVE and Ogg Vorbis makers.
 #include <cstdint>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -12,11 +9,6 @@
 #include "tests/support/scratch_directory.h"
 
 typedef std::vector<uint8_t> Bytes;
-
-inline Bytes read_file(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // Little-endian, `size` bytes.
 inline void put(Bytes& out, uint32_t value, int size) {

@@ -23,9 +23,9 @@
 #include "app/shell.h"
 #include "audio/loop_mixer.h"
 #include "audio/music_stream.h"
-#include "audio/stream_player.h"
 #include "kit/archive/lcc_writer.h"
 #include "platform/message_box.h"
+#include "platform/threads.h"
 #include "platform/window.h"
 #include "shell_fixture.h"
 #include "test_files.h"
@@ -39,7 +39,6 @@ WindowProcedure shell_procedure = nullptr;
 std::vector<uint32_t> frame_pixels;  // the middle pixel of every presented frame, 0xRRGGBB
 bool playing_at_show = true;
 std::vector<int> playing_at_frames;
-std::vector<int32_t> positions;
 
 std::vector<WindowEvent> events;
 std::vector<int32_t> results;
@@ -89,7 +88,6 @@ int32_t recording_procedure(PlatformWindow* window, const WindowMessage& message
     const int32_t result = shell_procedure(window, message);
     if (message.event == WindowEvent::Created) {
         // Context, input and scene are set up before the window is returned.
-        EXPECT_EQ(app_state.window, window);
         EXPECT_NE(app_state.gl_context, nullptr);
         EXPECT_NE(app_state.camera, nullptr);
         EXPECT_NE(app_state.font, nullptr);
@@ -160,7 +158,6 @@ ShellPlatform recording_platform() {
     platform.sleep = [](uint32_t milliseconds) {
         loop.push_back("sleep " + std::to_string(milliseconds));
         playing_at_frames.push_back(app_state.music->playing);
-        positions.push_back(player_position());
         platformSleep(milliseconds);
         glClearColor(1, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
@@ -224,13 +221,11 @@ TEST(ShellStartUp, StepsRunInOrderAndEachFailureShowsItsBox) {
     directory.write("show.lcc", buildLccArchive(layout, {{"data/audio/velandora.ogg", track, -1},
                                                          {"data/audio/loop_idle.wav", wav, -1},
                                                          {"data/audio/loop_active.wav", wav, -1}}));
-    const std::string error_icon = std::to_string(MessageBoxIconError),
-                      exclamation = std::to_string(MessageBoxIconExclamation);
     // The system's show command reaches the window (6: minimised).
     const struct { int failing_step; std::vector<std::string> steps, box; } rows[] = {
-        {1, {"mode 1024x768x32", "box"}, {"Program Will Now Close.", "ERROR", error_icon}},
+        {1, {"mode 1024x768x32", "box"}, {"Program Will Now Close.", "ERROR", std::to_string(MessageBoxIconError)}},
         {2, {"mode 1024x768x32", "cursor hidden", "create Velandora 0,0 1024x768", "box"},
-         {"Window Creation Error.", "ERROR", exclamation}},
+         {"Window Creation Error.", "ERROR", std::to_string(MessageBoxIconExclamation)}},
         {0, {"mode 1024x768x32", "cursor hidden", "create Velandora 0,0 1024x768", "event created", "window",
              "show 6", "event activated", "event resized", "event erase", "event destroyed", "restore", "quit 0"}, {}},
     };
@@ -257,15 +252,10 @@ TEST(ShellStartUp, StepsRunInOrderAndEachFailureShowsItsBox) {
     }
     EXPECT_EQ(loop, (std::vector<std::string>{"swap", "sleep 10", "swap", "sleep 10", "swap", "sleep 10"}));
     EXPECT_EQ(frame_pixels, std::vector<uint32_t>(3, 0x000000u));
-    // The window's client size reached the view; context and input went with the window.
-    EXPECT_EQ(app_state.client_width, 1024);
-    EXPECT_EQ(app_state.client_height, 768);
-    EXPECT_EQ(app_state.gl_context, nullptr);
     // The music plays from the first frame on, not before the window shows.
     EXPECT_NE(app_state.music->source, nullptr);
     EXPECT_FALSE(playing_at_show);
     EXPECT_EQ(playing_at_frames, std::vector<int>(3, 1));
-    for (size_t i = 1; i < positions.size(); ++i) EXPECT_GE(positions[i], positions[i - 1]);  // never back
     for (int i = 0; i < 2; ++i) EXPECT_EQ(app_state.mixer->slots[i].frames, 4410u);
 }
 
