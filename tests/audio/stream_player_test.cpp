@@ -63,6 +63,7 @@ TEST_F(StreamPlayerTest, OpenClearsTheRingAndRefillsComeInStepsAndWrapAround) {
     sound.advance(1);  // 32 bytes: one step of 8 frames
     player.refill();
     EXPECT_EQ(music.calls, std::vector<int32_t>{8});
+    EXPECT_EQ(player.last_write_offset(), 32u);
     uint32_t total = 32;
     // Around the ring twice in uneven steps; every refill continues the signal.
     for (uint32_t step : {4000, 4096, 3000, 4064, 2500, 3712, 4096, 4000, 1200}) {
@@ -367,7 +368,7 @@ TEST(PlaybackEndToEnd, TheDiskDriverReceivesTheMusicWithTheLoopWithoutGapsOrRepe
         const std::vector<int16_t> written = play(output);
         // The music begins where a stretch well inside it is found, at a whole
         // frame, after at least a ring length of silence; then it all follows.
-        const auto found = std::search(written.begin(), written.end(), expected.begin() + 4000, expected.begin() + 4512);
+        const auto found = std::search(written.begin(), written.end(), &expected[4000], &expected[4512]);
         const ptrdiff_t start = found - written.begin() - 4000;
         const bool found_whole = found != written.end() && start >= 16384 / 2 && start % 2 == 0 &&
                                  std::count(written.begin(), written.begin() + start, 0) == start &&

@@ -40,6 +40,7 @@ std::vector<uint32_t> frame_pixels;  // the middle pixel of every presented fram
 bool playing_at_show = true;
 std::vector<int> playing_at_frames;
 
+// What the window test's procedure saw and answered.
 std::vector<WindowEvent> events;
 std::vector<int32_t> results;
 
