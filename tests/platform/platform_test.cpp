@@ -1,7 +1,7 @@
 // The POSIX and SDL platform layer. The refill thread must not wait behind a
 // loaded machine: it runs round-robin real-time where that is allowed, and
 // the lock it shares with the main thread lends its priority to whoever holds
-// it. A swap returns with the frame drawn, and freed heap pages go back.
+// it. A fullscreen window, its swap, and freed heap pages given back.
 #include <SDL.h>
 #include <SDL_opengl.h>
 #include <gtest/gtest.h>
@@ -96,18 +96,29 @@ TEST(RefillThread, RunsRoundRobinAndTheLockHolderInheritsItsPriority) {
     platformDestroyLock(lock);
 }
 
-// Off screen or on a software renderer no vertical sync holds the frame loop
-// back; if the swap did not wait, frames would queue in the driver faster than
-// they are drawn and its memory would grow over a long show.
-TEST(SwapBuffers, ReturnsWithTheFrameDrawn) {
+// A desktop that already has the show's size still gets a window that covers
+// the screen, not a borderless one under the panels, until the mode is
+// restored. A swap returns with the frame drawn: off screen or on a software
+// renderer no vertical sync holds the frame loop back; if the swap did not
+// wait, frames would queue in the driver faster than they are drawn and its
+// memory would grow over a long show.
+TEST(Window, CoversTheScreenAndItsSwapReturnsWithTheFrameDrawn) {
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    PlatformWindow* window =
-        platformCreateWindow("swap", 0, 0, 1024, 768, [](PlatformWindow*, const WindowMessage&) { return 0; });
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0) << SDL_GetError();
+    ASSERT_TRUE(platformChangeDisplayMode(desktop.w, desktop.h, 32));
+    PlatformWindow* window = platformCreateWindow("swap", 0, 0, desktop.w, desktop.h,
+                                                  [](PlatformWindow*, const WindowMessage&) { return 0; });
     ASSERT_NE(window, nullptr);
     platformChoosePixelFormat(window, PixelFormatRequest{24, 16, true});
     PlatformGlContext* context = platformCreateGlContext(window);
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(platformMakeCurrent(window, context));
+    SDL_Window* shown = SDL_GL_GetCurrentWindow();
+    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
+    EXPECT_NE(SDL_GetWindowFlags(shown) & SDL_WINDOW_BORDERLESS, 0u);
+    platformRestoreDisplayMode();
+    EXPECT_EQ(SDL_GetWindowFlags(shown) & SDL_WINDOW_FULLSCREEN, 0u);
     auto fence_sync = reinterpret_cast<PFNGLFENCESYNCPROC>(SDL_GL_GetProcAddress("glFenceSync"));
     auto wait_sync = reinterpret_cast<PFNGLCLIENTWAITSYNCPROC>(SDL_GL_GetProcAddress("glClientWaitSync"));
     auto delete_sync = reinterpret_cast<PFNGLDELETESYNCPROC>(SDL_GL_GetProcAddress("glDeleteSync"));
