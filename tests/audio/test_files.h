@@ -1,11 +1,8 @@
 #pragma once
-// Files for the audio tests: WAVE and Ogg Vorbis makers, whole-file I/O.
+// Files for the audio tests: WAVE and Ogg Vorbis makers.
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <string>
+#include <utility>
 #include <vector>
 
 #include "kit/demo/audio_buffer.h"
@@ -13,31 +10,23 @@
 
 typedef std::vector<uint8_t> Bytes;
 
-// Writes `bytes` to `name` (relative), creating directories on the way.
-inline void write_file(const std::string& name, const Bytes& bytes) {
-    const std::filesystem::path path(name);
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-    std::ofstream out(name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-inline Bytes read_file(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Little-endian, `size` bytes.
 inline void put(Bytes& out, uint32_t value, int size) {
     for (int i = 0; i < size; ++i) out.push_back(uint8_t(value >> (8 * i)));
 }
 
-// A RIFF WAVE file field by field, so each field can be made wrong.
+// A RIFF WAVE file field by field, so each field can be made wrong; by
+// default 16-bit stereo PCM at 44100 Hz.
 struct Wav {
+    explicit Wav(std::vector<int16_t> interleaved = {}) : samples(std::move(interleaved)) {}
     std::vector<int16_t> samples;
     uint16_t tag = 1, channels = 2, bits = 16, block_align = 4;
     uint32_t rate = 44100;
     uint32_t format_bytes = 16;  // past 16: `extension`, then zeros
     Bytes extension;
+    Bytes before_data;           // chunks between the format and the data chunk
+    int64_t data_bytes = -1;     // the data chunk's size field; -1: the samples' size
+    const char* riff = "RIFF";
 
     Bytes bytes() const {
         Bytes format;
@@ -48,25 +37,19 @@ struct Wav {
         put(format, bits, 2);
         format.insert(format.end(), extension.begin(), extension.end());
         format.resize(format_bytes, 0);
-        const uint32_t data_bytes = uint32_t(samples.size() * 2);
-        Bytes out = {'R', 'I', 'F', 'F'};
-        put(out, uint32_t(4 + 8 + format.size() + 8 + data_bytes), 4);
+        const uint32_t sample_bytes = uint32_t(samples.size() * 2);
+        Bytes out(riff, riff + 4);
+        put(out, uint32_t(4 + 8 + format.size() + before_data.size() + 8 + sample_bytes), 4);
         out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
         put(out, format_bytes, 4);
         out.insert(out.end(), format.begin(), format.end());
+        out.insert(out.end(), before_data.begin(), before_data.end());
         out.insert(out.end(), {'d', 'a', 't', 'a'});
-        put(out, data_bytes, 4);
+        put(out, data_bytes < 0 ? sample_bytes : uint32_t(data_bytes), 4);
         for (int16_t value : samples) put(out, uint16_t(value), 2);
         return out;
     }
 };
-
-// 16-bit stereo PCM at 44100 Hz.
-inline Bytes make_wav(const std::vector<int16_t>& interleaved) {
-    Wav wav;
-    wav.samples = interleaved;
-    return wav.bytes();
-}
 
 // An Ogg Vorbis stream made with libvorbisenc; sample(channel, frame) in -1..1.
 inline Bytes make_vorbis(int channels, int rate, int frames, const std::function<float(int, int)>& sample,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/show.h"
+#include "kit/font_baker/font_baker.h"
 #include "tests/support/scratch_directory.h"
 
 inline const bool kHeadless = [] {
@@ -22,20 +23,11 @@ inline const bool kHeadless = [] {
 
 class ShowDirectory : public ScratchDirectory {
 public:
-    // The font: header, page size tables, code table, one glyph record; one grey page.
+    // The font as the kit bakes it: one glyph on one grey page.
     ShowDirectory() {
-        std::vector<uint8_t> bytes;
-        auto put = [&bytes](uint32_t value, int size) {
-            for (int i = 0; i < size; ++i) bytes.push_back(uint8_t(value >> (8 * i)));
-        };
-        put(0, 4);
-        put(1, 2);  // pages
-        put(1, 2);  // glyphs
-        for (uint32_t offset : {24, 28, 32, 36, 256, 256}) put(offset, 4);  // tables, then page width and height
-        put('A', 2);
-        put(0, 2);
-        for (uint32_t value : {0, 0, 8, 12, 0, 1, 0}) put(value, 4);
-        write("data/fonts/batang.def", bytes);
-        write("data/fonts/batang_0.raw", std::vector<uint8_t>(256 * 256 * 3, 0x80));
+        BakedFont font;
+        font.glyphs.push_back({'A', GlyphRecord{0, 0, 8, 12, 0, 1, 0}, 8});
+        font.pages.push_back(std::vector<uint8_t>(kBakedPageSize * kBakedPageSize * 3, 0x80));
+        write_baked_font(font, path() + "/data/fonts", "batang", nullptr);
     }
 };
