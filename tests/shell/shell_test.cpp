@@ -192,7 +192,7 @@ int run_velandora(const char* video_driver, bool close_window) {
         unsetenv("WAYLAND_DISPLAY");
         setenv("SDL_VIDEODRIVER", video_driver, 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        execl(VELANDORA_PROGRAM, "velandora", static_cast<char*>(nullptr));
+        execl(VELANDORA_PATH, "velandora", static_cast<char*>(nullptr));
         _exit(127);
     }
     // Closed once the program handles the request (waiting about 20 s at most).
