@@ -1,9 +1,7 @@
 // velkit encode and velkit decode run as real processes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -11,6 +9,7 @@
 #include "kit/encoder/picture_encoder.h"
 #include "kit/image/image_file.h"
 #include "test_pictures.h"
+#include "tests/support/process.h"
 #include "tests/support/scratch_directory.h"
 
 namespace {
@@ -21,12 +20,9 @@ protected:
 
     // Runs velkit with the arguments; returns its exit status and keeps its standard error.
     int velkit(const std::string& arguments) {
-        const std::string command =
-            std::string(VELKIT_PATH) + " " + arguments + " 2>'" + path("stderr.txt") + "' >/dev/null";
-        const int status = std::system(command.c_str());
-        std::ifstream in(path("stderr.txt"));
-        errors_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const CommandResult result = run_command(std::string(VELKIT_PATH) + " " + arguments);
+        errors_ = result.err;
+        return result.status;
     }
 
     // Every failure is one "velkit: ..." message, exit status 1 and no output file.
