@@ -1,6 +1,5 @@
 #include "reference_decoder.h"
 
-#include <cmath>
 
 #include "codec/colour.h"
 #include "codec/dequantise.h"

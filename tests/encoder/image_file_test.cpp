@@ -1,9 +1,8 @@
-// Picture files, scaling and collages of the kit.
+// Picture files and scaling of the kit.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "kit/image/collage.h"
 #include "kit/image/image_file.h"
 #include "kit/image/picture_metrics.h"
 #include "kit/image/scale.h"
@@ -98,17 +97,4 @@ TEST(Scaling, SizesCropAndFilters) {
     for (int x = 8; x < 248; ++x) EXPECT_LE(big.pixel(x, 100)[0], big.pixel(x + 1, 100)[0] + 1) << x;
     EXPECT_LT(big.pixel(8, 100)[0], 40);
     EXPECT_GT(big.pixel(247, 100)[0], 215);
-}
-
-TEST(Collage, TilesAppearInGridOrder) {
-    const std::vector<RgbImage> pictures = {flatPicture(50, 50, 255, 0, 0), flatPicture(80, 20, 0, 255, 0),
-                                            flatPicture(10, 90, 0, 0, 255), flatPicture(64, 64, 9, 9, 9)};
-    const RgbImage collage = makeCollage(pictures, 2, 2, 1024, 512);
-    ASSERT_EQ(collage.width, 1024);
-    ASSERT_EQ(collage.height, 512);
-    EXPECT_EQ(collage.pixel(10, 10)[0], 255);
-    EXPECT_EQ(collage.pixel(1000, 10)[1], 255);
-    EXPECT_EQ(collage.pixel(10, 500)[2], 255);
-    EXPECT_EQ(collage.pixel(1000, 500)[0], 9);
-    EXPECT_THROW(makeCollage(pictures, 3, 2, 1024, 512), std::invalid_argument);
 }

@@ -4,7 +4,6 @@
 // beyond it is caught; the result must agree with what was produced.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "fuzz_support.h"

@@ -143,16 +143,6 @@ TEST_F(ForegroundInput, MouseTotals) {
     EXPECT_EQ(state.mouse_y, 4);
 }
 
-// Never initialised, or released (the shell's window tests): nothing is read.
-TEST(InputWithoutDevices, PollLeavesTheStateAlone) {
-    InputState state = {};
-    state.forward = 1;
-    state.mouse_x = 9;
-    poll_input(state);
-    EXPECT_EQ(state.forward, 1);
-    EXPECT_EQ(state.mouse_x, 9);
-}
-
 // A mouse lost between two polls is acquired again by the poll while the
 // window is active, and left alone while it is not.
 TEST_F(ForegroundInput, LostMouseIsAcquiredAgainOnlyWhileActive) {

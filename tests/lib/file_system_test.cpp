@@ -198,14 +198,6 @@ TEST_F(NameResolutionTest, TheFileSystemStreamForwardsToTheFoundStream) {
     EXPECT_EQ(fs.size(), 0);
 }
 
-TEST(Codecs, TheTableHasLzAndZlibOnly) {
-    EXPECT_EQ(lccCodecForMethod(0), nullptr);
-    EXPECT_NE(lccCodecForMethod(1), nullptr);
-    EXPECT_NE(lccCodecForMethod(2), nullptr);
-    EXPECT_EQ(lccCodecForMethod(3), nullptr);
-    EXPECT_EQ(lccCodecForMethod(1)->reserved("x", 1), nullptr);
-}
-
 TEST(Codecs, RoundTrips) {
     EXPECT_EQ(unpack(2, deflateBytes(bytesOf(sampleText())), kSampleSize), sampleText());
     // Tag bits 1,1,1 0,0,0,0 (a zero byte) and 1 | 1,0 (then the end marker 0x00).

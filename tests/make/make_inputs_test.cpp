@@ -4,7 +4,6 @@
 // in every common format decoded to the show's 44.1 kHz stereo.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <functional>
 

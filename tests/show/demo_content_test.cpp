@@ -1,6 +1,5 @@
 // The demo show's generated content: captions, pictures, music and loops.
 #include <gtest/gtest.h>
-#include <vorbis/vorbisfile.h>
 
 #include <cmath>
 #include <set>
@@ -10,7 +9,6 @@
 #include "kit/demo/captions.h"
 #include "kit/demo/demo_pictures.h"
 #include "kit/demo/music.h"
-#include "kit/demo/synth.h"
 #include "tests/support/scratch_directory.h"
 
 TEST(DemoCaptions, OneShortLatin1LinePerPicture) {
@@ -88,34 +86,6 @@ TEST(DemoMusic, CoversEverySlotAndIsNeverSilentDuringIt) {
     }
 }
 
-TEST(DemoMusic, OggVorbisReadsBackAtTheShowsFormat) {
-    StereoBuffer tone;
-    tone.resize_frames(44100 * 2);
-    for (size_t n = 0; n < tone.frames(); ++n)
-        tone.samples[n * 2] = tone.samples[n * 2 + 1] = float(0.5 * std::sin(n * 2 * M_PI * 440 / 44100));
-    std::string error;
-    std::vector<uint8_t> ogg = encode_ogg_vorbis(tone, 0.3f, &error);
-    ASSERT_FALSE(ogg.empty()) << error;
-    ScratchDirectory dir;
-    dir.write("tone.ogg", ogg);
-    OggVorbis_File vf;
-    ASSERT_EQ(ov_fopen("tone.ogg", &vf), 0);
-    vorbis_info* info = ov_info(&vf, -1);
-    EXPECT_EQ(info->channels, 2);
-    EXPECT_EQ(info->rate, 44100);
-    long total = 0, got;
-    float** pcm = nullptr;
-    int section = 0;
-    double energy = 0;
-    while ((got = ov_read_float(&vf, &pcm, 4096, &section)) > 0) {
-        for (long i = 0; i < got; ++i) energy += double(pcm[0][i]) * pcm[0][i];
-        total += got;
-    }
-    ov_clear(&vf);
-    EXPECT_EQ(total, long(tone.frames()));
-    EXPECT_NEAR(std::sqrt(energy / double(total)), 0.5 / std::sqrt(2.0), 0.02);
-}
-
 // Seamless where they wrap (no step larger than the largest inside); the
 // active loop's clicks die away inside it; as WAVE files the mixer loads
 // them, each sample rounded to 16 bits as written.
@@ -153,34 +123,4 @@ TEST(DemoLoops, SeamlessClickingAndLoadedByTheMixer) {
     ASSERT_EQ(mixer.slots[0].frames, idle.frames());
     for (size_t n : {size_t(0), size_t(1234), idle.frames() - 1})
         EXPECT_EQ(mixer.slots[0].samples[n * 2 + 1], int16_t(std::lround(idle.samples[n * 2 + 1] * 32767.0)));
-}
-
-// Pitch of a signal by autocorrelation, refined between lags by a parabola.
-static double measured_pitch(const StereoBuffer& audio, size_t begin, size_t count, double expected) {
-    const int low = int(audio.rate / expected * 0.9), high = int(audio.rate / expected * 1.1) + 1;
-    std::vector<double> correlation(size_t(high + 2), 0.0);
-    for (int lag = low - 1; lag <= high + 1; ++lag) {
-        double sum = 0;
-        for (size_t n = begin; n < begin + count; ++n)
-            sum += double(audio.samples[n * 2]) * audio.samples[(n + size_t(lag)) * 2];
-        correlation[size_t(lag)] = sum;
-    }
-    int best = low;
-    for (int lag = low; lag <= high; ++lag)
-        if (correlation[size_t(lag)] > correlation[size_t(best)]) best = lag;
-    double a = correlation[size_t(best - 1)], b = correlation[size_t(best)], c = correlation[size_t(best + 1)];
-    double offset = 0.5 * (a - c) / (a - 2 * b + c);
-    return audio.rate / (best + offset);
-}
-
-TEST(DemoMusic, PluckedStringsAreInTune) {
-    // High notes are where a whole-sample string is furthest off.
-    for (double frequency : {220.0, 440.0, 880.0, 1108.73}) {
-        StereoBuffer audio;
-        audio.resize_frames(44100);
-        add_pluck(audio, 0.0, frequency, 1.0, 0.5, 0.0, 7);
-        double pitch = measured_pitch(audio, 4410, 8192, frequency);
-        double cents = 1200.0 * std::log2(pitch / frequency);
-        EXPECT_LT(std::fabs(cents), 3.0) << frequency << " Hz plays at " << pitch << " Hz";
-    }
 }
